@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh build -DZAREVO_WERROR="${ZAREVO_WERROR:-OFF}"
+cd build
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300
