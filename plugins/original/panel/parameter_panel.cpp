@@ -1,0 +1,5 @@
+// Placeholder until the panel lands: no panel, an empty tab.
+#include "parameter_panel.h"
+
+void* CreateParameterPanel(void*) { return nullptr; }
+int DestroyParameterPanel() { return 0; }
