@@ -5,13 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 /// One queued buffer. The engine owns the header and its data; the device
-/// reads `data` from Write until the buffer comes back.
+/// reads `data` from Write until the buffer comes back, so the engine must not
+/// touch `data` or `length` in between.
 struct WaveOutHeader {
     std::uint8_t* data = nullptr;  ///< PCM bytes, owned by the engine
     int length = 0;                ///< bytes to play
     bool prepared = false;         ///< set by Prepare, cleared by Unprepare
+    // The device's own bookkeeping, changed only under the device lock.
+    bool queued = false;             ///< between Write and its return
+    WaveOutHeader* next = nullptr;  ///< the buffer queued behind this one
 };
 
 /// The PCM format given to the device: 8-bit unsigned or 16-bit signed
@@ -24,8 +29,9 @@ struct WaveOutFormat {
 };
 
 /// Reports a buffer that came back. Runs on SDL's audio thread for played
-/// buffers (it must copy nothing, allocate nothing and not block), and on the
-/// caller's thread inside Reset for buffers handed back by a reset.
+/// buffers, with SDL's device lock held: it must not allocate, block or call
+/// back into the device. Runs on the caller's thread inside Reset and Close
+/// for buffers handed back there.
 using WaveOutDoneCallback = void (*)(void* instance, WaveOutHeader* header);
 
 class WaveOut {
@@ -36,22 +42,39 @@ public:
     WaveOut& operator=(const WaveOut&) = delete;
 
     /// Opens device `device` (an index into WaveOutDeviceNames(), or -1 for
-    /// the default device). False when the device does not exist or refuses.
+    /// the default device) paused, in exactly `format`. False when the device
+    /// does not exist or refuses, the format is not one of those above, the
+    /// sound system is unavailable, or this object is already open.
     bool Open(int device, const WaveOutFormat& format, WaveOutDoneCallback done, void* instance);
     bool IsOpen() const;
     void Pause();    ///< holds the sound; queued buffers wait
     void Restart();  ///< starts or resumes the sound
-    /// Stops the sound and hands back every queued buffer at once, in queue
-    /// order, through the done callback.
+    /// Hands back every queued buffer at once, in queue order, through the done
+    /// callback on the caller's thread. The device stays open and keeps its
+    /// paused or running state; it plays silence until the next Write.
     void Reset();
     void Prepare(WaveOutHeader* header);
-    /// Queues a prepared buffer behind those already queued.
-    void Write(WaveOutHeader* header);
-    void Unprepare(WaveOutHeader* header);
-    /// Closes the device. Buffers still queued are handed back first.
+    /// Queues a prepared buffer behind those already queued. False (and the
+    /// buffer will not come back) when the device is closed, the buffer is not
+    /// prepared or is still queued, or its length is negative.
+    bool Write(WaveOutHeader* header);
+    /// Clears `prepared`; refused (false) while the buffer is queued.
+    bool Unprepare(WaveOutHeader* header);
+    /// Closes the device. Buffers still queued are handed back first, on the
+    /// caller's thread; once Close returns, no callback runs any more.
     void Close();
 
 private:
     struct Device;
     Device* device_ = nullptr;  // owned
 };
+
+/// Serialises the SDL audio calls that are not safe to make from two threads
+/// at once: subsystem start and end, device listing, device open and close.
+/// Never taken by the audio callback, so holding it cannot stall the sound.
+std::unique_lock<std::mutex> LockSdlAudio();
+/// With LockSdlAudio held: starts SDL's audio subsystem, or takes one more
+/// reference to it. False (and nothing to give back) when it cannot start.
+bool AcquireSdlAudio();
+/// With LockSdlAudio held: gives back one reference taken by AcquireSdlAudio.
+void ReleaseSdlAudio();
