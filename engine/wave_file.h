@@ -4,13 +4,21 @@
 // the concurrency contract.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "block_producer.h"
+#include "grow_buffer.h"
+#include "message_queue.h"
+#include "plugin_binding.h"
 #include "post_to_window.h"
+#include "wav_source.h"
 #include "wave_messages.h"
+#include "wave_out.h"
 
 class CWaveFile {
 public:
@@ -25,14 +33,17 @@ public:
     /// [window] Binds the processing entry points of every module (dlopen
     /// handles, in chain order), stores the job settings and has the worker
     /// call every Constructer and open the source. True when a job may start.
-    /// Refuses output channels other than 1 or 2, bits other than 8 or 16, and
-    /// a rate of 0 or below.
+    /// Refuses output channels other than 1 or 2, bits other than 8 or 16, a
+    /// rate of 0 or below, block frames outside 1 .. SourceBlockFrames, and a
+    /// module that lacks one of the four processing entry points.
     bool PrepareJob(const std::vector<void*>& pluginModules, std::string sourcePath,
                     std::string outputPath, int outputChannels, int outputRate,
                     int outputBits, int blockFrames, int playbackDevice);
     bool StartPlay();  ///< [window] after PrepareJob
     bool StopPlay();   ///< [window] while playing
-    bool StartSave();  ///< [window] after PrepareJob
+    /// [window] after PrepareJob. False (and the state back to idle) when the
+    /// output path is empty, names the source file, or cannot be created.
+    bool StartSave();
     bool StopSave();   ///< [window] while saving
     /// [window] Ends the worker thread and waits for it.
     void QuitWorker();
@@ -44,10 +55,64 @@ public:
     /// [any thread] The state word, one of WaveStateValue.
     int State() const;
 
-    // The worker's private side follows; it is the engine's own business.
+    /// [audio thread, or the worker inside WaveOut::Reset] Hands a returned
+    /// sound buffer to the worker as WM_WAVE_BUFFER_DONE. Never allocates and
+    /// never blocks: the buffer goes into a fixed ring that the worker drains
+    /// (it waits at most a few milliseconds while a play job runs).
+    void PostBufferDoneFromAudioThread(WaveOutHeader* header);
+
 private:
-    struct Impl;
-    Impl* impl_;  // owned
+    // ---- worker side (wave_file.cpp, save_job.cpp) ----
+    void RunWorker();
+    void Dispatch(const WorkerMessage& message);
+    void HandleOpen();
+    void HandleSave();
+    /// Produces the next block of the running job into `out` (see BlockProducer).
+    bool ProduceBlock(PcmBlock& out);
+    void CallConstructers();
+    void CallDestructers();
+    /// Marks the requested job as started, then sets `runningState`
+    /// (WS_PLAYING or WS_SAVING). StartPlay/StartSave report success from the
+    /// mark, so a job that ends before the window looks is still a success.
+    void EnterRunningState(int runningState);
+
+    // ---- window side helpers ----
+    void PostToWorker(int message);
+    void WaitWhileState(int value, int stepMilliseconds) const;
+    /// Requests a job start: `from` -> `requested`, posts `message`, waits.
+    bool RequestStart(int requested, int message, int stepMilliseconds);
+    void CallStops();
+
+    // ---- play job (play_job.cpp) ----
+    void HandlePlay();
+    void HandleBufferDone(WaveOutHeader* header);
+    void HandleStopPlay();
+    WaveOut waveOut_;
+    std::array<WaveOutHeader, 3> playHeaders_{};
+    std::array<PcmBlock, 3> playBlocks_{};  // owned storage behind playHeaders_[i].data
+    int exhaustedBuffers_ = 0;
+    // ---- end of play job ----
+
+    PostToWindow postToWindow_;
+    std::atomic<int> state_{WS_IDLE};
+    std::atomic<bool> jobStarted_{false};
+
+    // Job settings: written by the window while the state is
+    // WS_OPEN_REQUESTED, before WM_WAVE_OPEN is posted; read by the worker.
+    OutputFormat format_;
+    int blockFrames_ = SourceBlockFrames;
+    int playbackDevice_ = -1;
+    std::string sourcePath_;
+    std::string outputPath_;
+    PluginEntryLists plugins_;
+
+    // Worker only.
+    WavSource source_;
+    BlockProducer producer_;
+
+    MessageQueue queue_;
+    LockFreeRing<WaveOutHeader, 8> buffersDone_;
+    std::thread worker_;  // last: starts once everything above exists
 };
 
 /// Whole percentage shown while a job runs: consumed x 100 / (data size + 1),

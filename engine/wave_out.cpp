@@ -29,9 +29,20 @@ bool IsSupportedFormat(const WaveOutFormat& format) {
            (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
 }
 
+// SDL keeps per-thread data (its error text) for every thread that calls it,
+// and frees it by itself only for threads it created. This frees it when one
+// of our threads (the worker, the window) ends.
+struct SdlThreadData {
+    ~SdlThreadData() { SDL_TLSCleanup(); }
+};
+
 }  // namespace
 
-std::unique_lock<std::mutex> LockSdlAudio() { return std::unique_lock<std::mutex>(SdlAudioMutex()); }
+std::unique_lock<std::mutex> LockSdlAudio() {
+    thread_local SdlThreadData freedAtThreadEnd;
+    (void)freedAtThreadEnd;
+    return std::unique_lock<std::mutex>(SdlAudioMutex());
+}
 
 bool AcquireSdlAudio() { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
 

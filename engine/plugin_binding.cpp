@@ -1,0 +1,33 @@
+// Binding the processing entry points of the plug-in modules by name.
+#include "plugin_binding.h"
+
+#include <dlfcn.h>
+
+namespace {
+
+template <typename Function>
+Function Lookup(void* module, const char* name) {
+    return reinterpret_cast<Function>(dlsym(module, name));
+}
+
+}  // namespace
+
+bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) {
+    lists = PluginEntryLists{};
+    PluginEntryLists bound;
+    for (void* module : modules) {
+        const auto stop = Lookup<ZarevoEffectStopFn>(module, "EffectStop");
+        const auto constructer = Lookup<ZarevoConstructerFn>(module, "Constructer");
+        const auto destructer = Lookup<ZarevoDestructerFn>(module, "Destructer");
+        const auto process = Lookup<ZarevoEffectEntFn>(module, "EffectEnt");
+        if (module == nullptr || !stop || !constructer || !destructer || !process) {
+            return false;
+        }
+        bound.stop.push_back(stop);
+        bound.constructer.push_back(constructer);
+        bound.destructer.push_back(destructer);
+        bound.process.push_back(process);
+    }
+    lists = std::move(bound);
+    return true;
+}

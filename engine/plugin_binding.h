@@ -1,0 +1,24 @@
+// Binding the four processing entry points of each plug-in module by name.
+// Done afresh for every job, on the window thread, before the worker is asked
+// to open the source.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "zarevo_plugin.h"
+
+/// The processing entry points of the loaded modules, one entry per module in
+/// chain order. Every entry is non-null.
+struct PluginEntryLists {
+    std::vector<ZarevoEffectStopFn> stop;
+    std::vector<ZarevoConstructerFn> constructer;
+    std::vector<ZarevoDestructerFn> destructer;
+    std::vector<ZarevoEffectEntFn> process;
+};
+
+/// Looks up "EffectStop", "Constructer", "Destructer" and "EffectEnt" in each
+/// module (dlopen handles, in chain order) and fills `lists` afresh. When a
+/// module lacks any of the four, the lists are left empty and the result is
+/// false: a job is never run with a missing step.
+bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists);

@@ -1,0 +1,68 @@
+// The source WAV file: the header walk that finds and checks the "fmt " and
+// "data" chunks, and the block fetch that reads the sample data block by
+// block. Usable on its own (tests, the fuzz target) without a worker thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "grow_buffer.h"
+
+/// Widest source frame accepted, in bytes (256 channels of 32 bits): bounds
+/// the raw block at 64 MiB.
+inline constexpr int MaxSourceFrameBytes = 1024;
+
+class WavSource {
+public:
+    /// Closes any open source, then opens `path` and walks its header. True
+    /// when the file is RIFF "WAVE" with exactly one "fmt " chunk of integer
+    /// PCM (tag 1, at least 16 bytes of body) and one "data" chunk, 1 or more
+    /// channels, a rate above 0 and 8, 16, 24 or 32 bits per sample. The data
+    /// size is the declared size (unsigned 32-bit) clamped to the bytes the
+    /// file holds after the data offset. Consumed is not touched. On failure
+    /// the source is closed.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+
+    int Channels() const { return channels_; }
+    int Rate() const { return rate_; }
+    int Bits() const { return bits_; }
+    /// Bytes of one interleaved source frame.
+    int FrameBytes() const { return (bits_ / 8) * channels_; }
+    std::int64_t DataOffset() const { return dataOffset_; }
+
+    /// [any thread] Bytes of the data body, and bytes fetched so far.
+    std::int64_t DataSize() const { return dataSize_.load(std::memory_order_relaxed); }
+    std::int64_t Consumed() const { return consumed_.load(std::memory_order_relaxed); }
+    /// Starts the next job at the beginning of the data.
+    void ResetConsumed() { consumed_.store(0, std::memory_order_relaxed); }
+
+    /// Fetches the next block of `frames` frames into `raw` (grown with a
+    /// margin of 1000000 bytes, used count = frames x FrameBytes()). Bytes past
+    /// the end of the data, or that the file no longer delivers, are silence
+    /// (0x80 for 8 bits, 0 otherwise). False, with `raw` untouched, when all
+    /// data have been consumed.
+    bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw);
+
+    /// True when `path` names an existing file that is the open source
+    /// (same device and inode, whatever the name).
+    bool IsSameFileAs(const std::string& path) const;
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    bool WalkChunks(std::int64_t& declaredDataSize);
+
+    std::unique_ptr<std::FILE, FileCloser> file_;
+    int channels_ = 0;
+    int rate_ = 0;
+    int bits_ = 0;
+    std::int64_t dataOffset_ = 0;
+    std::atomic<std::int64_t> dataSize_{0};
+    std::atomic<std::int64_t> consumed_{0};
+};
