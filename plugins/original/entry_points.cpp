@@ -1,12 +1,40 @@
-// Placeholder until the effect flow lands.
+// The six exported entry points of Zarevo_original. They only hand over to the
+// panel and to the effect's run; nothing may throw across the C interface.
+#include "effect_run.h"
 #include "parameter_panel.h"
 #include "zarevo_plugin.h"
 
 extern "C" {
-void* Start_Dialog(void* parent) { return CreateParameterPanel(parent); }
-int End_Dialog(void) { return DestroyParameterPanel(); }
-void Constructer(void) {}
-int EffectEnt(int, int, const ChannelBuffers*, ChannelBuffers*, const int*, ZarevoResizeOutputFn) { return 0; }
-void EffectStop(void) {}
-void Destructer(void) {}
+
+void* Start_Dialog(void* parent) {
+    try {
+        return CreateParameterPanel(parent);
+    } catch (...) {
+        return nullptr;
+    }
 }
+
+int End_Dialog(void) {
+    try {
+        return DestroyParameterPanel();
+    } catch (...) {
+        return 0;
+    }
+}
+
+void Constructer(void) { StandardEffectRun().Construct(); }
+
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
+              const int* capacity, ZarevoResizeOutputFn resize) {
+    try {
+        return StandardEffectRun().Process(sampleRate, count, in, out, capacity, resize);
+    } catch (...) {
+        return 0;
+    }
+}
+
+void EffectStop(void) { StandardEffectRun().RequestStop(); }
+
+void Destructer(void) { StandardEffectRun().Destruct(); }
+
+}  // extern "C"

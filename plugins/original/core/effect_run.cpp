@@ -1,0 +1,257 @@
+// EffectEnt's block flow: input queue, frames with 50 % overlap, the stages
+// of each frame, and the output of each hop.
+#include "effect_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "parameter_block.h"
+
+namespace {
+
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+/// Largest output count a call may reach: the resize request is twice the
+/// running total and must stay an int.
+constexpr std::int64_t MaxWritten = std::numeric_limits<int>::max() / 2;
+
+/// Largest stretched length: a SampleBuffer adds its growth margin and must
+/// stay within 32 bits.
+constexpr double MaxStretched =
+    static_cast<double>(std::numeric_limits<std::int32_t>::max() - SampleBuffer::GrowthMargin - 1);
+
+}  // namespace
+
+std::int32_t FrameLengthForRate(std::int32_t sampleRate) {
+    if (sampleRate >= 66150) return 131072;
+    if (sampleRate >= 33075) return 65536;
+    if (sampleRate >= 16537) return 32768;
+    if (sampleRate >= 8268) return 16384;
+    return 8192;
+}
+
+/// What one call reads once: the frame geometry and the pitch.
+struct EffectRun::Setting {
+    std::int32_t sampleRate;
+    std::int32_t frameLength;      // N
+    std::int32_t stretchedLength;  // M
+    std::int32_t channels;         // 1 in mono mode, else 2
+    double ratio;
+    double inversePitch;
+};
+
+void EffectRun::Construct() {
+    stopRequested_.store(0, Relaxed);
+    firstFrame_ = true;
+    stretchedLength_ = 0;
+    frameLength_ = 0;
+    fifoCount_ = 0;
+    for (SampleBuffer* buffer : {&overlap_[0], &overlap_[1], &bandStretch_, &frameSpectrum_[0],
+                                 &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1], &bandSignal_,
+                                 &inputFifo_[0], &inputFifo_[1], &reverbSpectrum_}) {
+        buffer->Release();
+    }
+}
+
+void EffectRun::Destruct() {
+    Construct();
+    // The stop flag and the first-frame mark stay as the run left them.
+    tables_.reset();
+    fft_.reset();
+    reverb_.Release();
+}
+
+bool EffectRun::PrepareBuffers(const Setting& setting) {
+    const std::int32_t n = setting.frameLength;
+    const std::int32_t m = setting.stretchedLength;
+    bool ok = frameSpectrum_[0].Resize(n) && frameSpectrum_[1].Resize(n) && dryFrame_[0].Resize(n) &&
+              dryFrame_[1].Resize(n) && bandSignal_.Resize(n) && reverbSpectrum_.Resize(n) &&
+              overlap_[0].Resize(m) && overlap_[1].Resize(m) && bandStretch_.Resize(m);
+    if (!ok) {
+        return false;
+    }
+    if (!fft_ || fft_->Length() != n) {
+        fft_.reset();
+        fft_.emplace(n);
+    }
+    if (m >= 1 && (!tables_ || !tables_->Matches(n, m, setting.ratio, setting.sampleRate))) {
+        tables_.reset();
+        tables_ = std::make_unique<BandTables>(n, m, setting.ratio, setting.sampleRate);
+    }
+    return true;
+}
+
+bool EffectRun::AppendInput(int count, const ChannelBuffers* in) {
+    if (count == 0) {
+        return true;
+    }
+    const std::int64_t total = static_cast<std::int64_t>(fifoCount_) + count;
+    if (total > std::numeric_limits<std::int32_t>::max()) {
+        return false;
+    }
+    for (int ch = 0; ch < 2; ++ch) {
+        if (!inputFifo_[ch].Resize(static_cast<std::int32_t>(total))) {
+            return false;
+        }
+        std::memcpy(inputFifo_[ch].Data() + fifoCount_, in->channel[ch],
+                    static_cast<std::size_t>(count) * sizeof(double));
+    }
+    fifoCount_ = static_cast<std::int32_t>(total);
+    return true;
+}
+
+void EffectRun::ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt) {
+    const std::int32_t n = setting.frameLength;
+    const std::int32_t m = setting.stretchedLength;
+    for (int ch = 0; ch < 2; ++ch) {
+        const double* source = inputFifo_[ch].Data() + start;
+        std::copy_n(source, n, frameSpectrum_[ch].Data());
+        std::copy_n(source, n, dryFrame_[ch].Data());
+    }
+    // Shift the overlap by half a stretched frame; the tail of the previous
+    // frames moves to the front.
+    const std::int32_t half = m / 2;
+    for (int ch = 0; ch < setting.channels; ++ch) {
+        double* overlap = overlap_[ch].Data();
+        std::copy_n(overlap + half, half, overlap);
+        std::fill_n(overlap + half, half, 0.0);
+    }
+    const double scale = n / 2;
+    for (int ch = 0; ch < setting.channels; ++ch) {
+        for (double& value : frameSpectrum_[ch].Samples()) {
+            value /= scale;
+        }
+        RealFft(frameSpectrum_[ch].Samples(), *fft_);
+    }
+    if (reverbBuilt && ReverbAmount.load(Relaxed) > ReverbThreshold) {
+        for (int ch = 0; ch < setting.channels; ++ch) {
+            ApplyReverb(frameSpectrum_[ch].Samples(), reverbSpectrum_.Samples());
+        }
+    }
+    // Rationale: with M = 0 (only from typed extreme settings) a frame has no
+    // room for band content; the splice would divide by zero.
+    if (m >= 1) {
+        const std::atomic<std::int32_t>* enabled[2] = {&ProcessLeft, &ProcessRight};
+        for (int ch = 0; ch < setting.channels; ++ch) {
+            if (enabled[ch]->load(Relaxed) == 0) {
+                continue;
+            }
+            BandStageFrame frame{frameSpectrum_[ch].Samples(), bandSignal_.Samples(),
+                                 bandStretch_.Samples(), overlap_[ch].Samples(),
+                                 BandMask.load(Relaxed), firstFrame_, &stopRequested_};
+            RunBandStage(*tables_, *fft_, frame);
+        }
+    }
+    firstFrame_ = false;
+}
+
+bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
+                         ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize) {
+    const std::int32_t needed = written + hopOut;
+    if (*capacity < needed) {
+        resize(2 * needed);
+        if (*capacity < needed) {
+            return false;
+        }
+    }
+    const bool mono = ProcessMono.load(Relaxed) != 0;
+    const double apply = ApplyRatio.load(Relaxed);
+    const double share[2] = {ProcessLeft.load(Relaxed) != 0 ? apply : 0.0,
+                             ProcessRight.load(Relaxed) != 0 ? apply : 0.0};
+    const std::int32_t n = setting.frameLength;
+    const std::int32_t half = setting.stretchedLength / 2;
+    for (int ch = 0; ch < 2; ++ch) {
+        const int source = mono ? 0 : ch;
+        const double* processed = overlap_[source].Data();
+        const double* dry = dryFrame_[source].Data();
+        double* target = out->channel[ch] + written;  // engine-owned, read after resize
+        const double a = share[ch];
+        for (std::int32_t i = 0; i < hopOut; ++i) {
+            const double position = static_cast<double>(i) * half / hopOut;
+            const auto j = static_cast<std::int32_t>(position);
+            const double f = position - j;
+            double v = processed[j] * (1.0 - f) + processed[j + 1] * f;
+            if (a < 1.0) {
+                const double d = i < n ? dry[i] : 0.0;
+                v = (1.0 - a) * d + a * v;
+            }
+            target[i] = v;
+        }
+    }
+    return true;
+}
+
+void EffectRun::ReleaseConsumed(std::int32_t consumed) {
+    if (consumed <= 0) {
+        return;
+    }
+    const std::int32_t kept = fifoCount_ - consumed;
+    for (SampleBuffer& fifo : inputFifo_) {
+        std::memmove(fifo.Data(), fifo.Data() + consumed, static_cast<std::size_t>(kept) * sizeof(double));
+    }
+    fifoCount_ = kept;
+}
+
+int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
+                       const int* capacity, ZarevoResizeOutputFn resize) {
+    if (count < 0 || (count > 0 && (in == nullptr || in->channel[0] == nullptr ||
+                                    in->channel[1] == nullptr))) {
+        count = 0;
+    }
+    Setting setting{};
+    setting.sampleRate = sampleRate;
+    setting.frameLength = FrameLengthForRate(sampleRate);
+    setting.channels = ProcessMono.load(Relaxed) != 0 ? 1 : 2;
+    const double pitchFactor = std::pow(2.0, PitchOctaves.load(Relaxed));
+    setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(Relaxed));
+    setting.inversePitch = 1.0 / pitchFactor;
+    const double stretched = setting.frameLength * setting.ratio;
+    // Rationale: a stretched frame beyond 32 bits (or NaN from typed values)
+    // cannot be held; the call gives back nothing rather than fail later.
+    if (!(stretched >= 0.0 && stretched <= MaxStretched)) {
+        return 0;
+    }
+    setting.stretchedLength = static_cast<std::int32_t>(stretched);
+    frameLength_ = setting.frameLength;
+    stretchedLength_ = setting.stretchedLength;
+
+    std::int32_t consumed = 0;
+    std::int32_t written = 0;
+    try {
+        if (!PrepareBuffers(setting) || !AppendInput(count, in)) {
+            return 0;
+        }
+        const double amount = ReverbAmount.load(Relaxed);
+        const bool reverbBuilt = amount > ReverbThreshold;
+        if (reverbBuilt) {
+            reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_);
+        }
+        const std::int32_t n = setting.frameLength;
+        while (fifoCount_ - consumed >= n) {
+            ProcessFrame(setting, consumed, reverbBuilt);
+            consumed += n / 2;
+            const std::int32_t half = setting.stretchedLength / 2;
+            const double hop = half == 0 ? 0.0 : half * setting.inversePitch;
+            if (!(hop >= 0.0 && hop <= static_cast<double>(MaxWritten - written))) {
+                break;
+            }
+            const auto hopOut = static_cast<std::int32_t>(hop);
+            if (!WriteHop(setting, written, hopOut, out, capacity, resize)) {
+                break;
+            }
+            written += hopOut;
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory in a table: give back what was written so far.
+    }
+    ReleaseConsumed(consumed);
+    return written;
+}
+
+EffectRun& StandardEffectRun() {
+    static EffectRun run;
+    return run;
+}

@@ -1,0 +1,80 @@
+// The block flow of the standard effect: gathers the host's blocks into
+// frames of N samples with 50 % overlap, runs each frame through the
+// transform, the reverb and the band stage, and turns each hop of the
+// overlap-added result into output samples (pitch resampling, dry mix,
+// channel choice). All state of one processing run lives in one EffectRun;
+// the only other inputs are the parameter block and the reverb's generator.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "band_stage.h"
+#include "reverb.h"
+#include "sample_buffer.h"
+#include "zarevo_plugin.h"
+
+/// Frame length N for a sample rate: 8192 below 8268 Hz, doubling at 8268,
+/// 16537, 33075 and 66150 Hz up to 131072.
+std::int32_t FrameLengthForRate(std::int32_t sampleRate);
+
+/// One processing run of the standard effect.
+/// Threads: Construct, Process and Destruct on the worker; RequestStop on the
+/// window thread at any time, also while Process runs.
+class EffectRun {
+public:
+    EffectRun() = default;
+    EffectRun(const EffectRun&) = delete;
+    EffectRun& operator=(const EffectRun&) = delete;
+
+    /// Starts a run: clears the stop flag and the first-frame mark and
+    /// replaces every buffer by an empty one (a run that never ended
+    /// included).
+    void Construct();
+    /// Ends a run: frees every buffer and table.
+    void Destruct();
+    /// Asks the running and every later frame of this run to skip its band
+    /// work; counts stay as they were. Only the next Construct clears it.
+    void RequestStop() { stopRequested_.store(1, std::memory_order_relaxed); }
+
+    /// Processes one block of `count` samples per channel (the EffectEnt
+    /// contract) and returns the samples per channel written to *out. When
+    /// memory runs out it returns what was written so far.
+    int Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
+                const int* capacity, ZarevoResizeOutputFn resize);
+
+    /// Samples held back in the input queue (per channel).
+    std::int32_t HeldSamples() const { return fifoCount_; }
+    bool StopRequested() const { return stopRequested_.load(std::memory_order_relaxed) != 0; }
+
+private:
+    struct Setting;
+    bool PrepareBuffers(const Setting& setting);
+    bool AppendInput(int count, const ChannelBuffers* in);
+    void ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt);
+    /// Writes one hop behind `written`; false when the output cannot grow.
+    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
+                  ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize);
+    void ReleaseConsumed(std::int32_t consumed);
+
+    SampleBuffer inputFifo_[2];
+    SampleBuffer frameSpectrum_[2];
+    SampleBuffer dryFrame_[2];
+    SampleBuffer overlap_[2];
+    SampleBuffer bandSignal_;
+    SampleBuffer bandStretch_;
+    SampleBuffer reverbSpectrum_;
+    std::int32_t fifoCount_ = 0;
+    std::int32_t frameLength_ = 0;      // N
+    std::int32_t stretchedLength_ = 0;  // M
+    std::atomic<std::int32_t> stopRequested_{0};
+    bool firstFrame_ = true;
+    std::optional<FftTables> fft_;        // for the latest N
+    std::unique_ptr<BandTables> tables_;  // for the latest N, M, ratio and rate
+    ReverbBuilder reverb_;
+};
+
+/// The plug-in's one run, used by its exported entry points.
+EffectRun& StandardEffectRun();

@@ -1,0 +1,35 @@
+// SampleBuffer: the effect's growable array of samples. It grows in steps of
+// 100000 spare samples, zeroes what it adds and never shrinks, so a run's
+// steady-state blocks allocate nothing.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+/// A growable, zero-filled sample array that keeps its storage between calls.
+class SampleBuffer {
+public:
+    /// Spare samples added on every growth; fewer reallocations per run.
+    static constexpr std::int32_t GrowthMargin = 100000;
+
+    /// Sets the length in use to n. When fewer than n samples are allocated,
+    /// grows to n + GrowthMargin, keeping the contents and zeroing the new
+    /// part. Returns false (and changes nothing) when n is negative or the
+    /// memory cannot be had.
+    bool Resize(std::int32_t n);
+    /// Frees the storage (length and allocation become 0).
+    void Release();
+
+    std::int32_t Length() const { return length_; }
+    std::int32_t Allocated() const { return static_cast<std::int32_t>(samples_.size()); }
+    /// The first Length() samples.
+    std::span<double> Samples() { return {samples_.data(), static_cast<std::size_t>(length_)}; }
+    std::span<const double> Samples() const { return {samples_.data(), static_cast<std::size_t>(length_)}; }
+    double* Data() { return samples_.data(); }
+    const double* Data() const { return samples_.data(); }
+
+private:
+    std::vector<double> samples_;  // size() is the allocation
+    std::int32_t length_ = 0;
+};
