@@ -1,11 +1,28 @@
-// Starts ZarevoPlusApp.
-#include <QApplication>
-#include <QDialog>
+// Starts ZarevoPlusApp: checks that there is a display to show the window on,
+// then runs the application object.
+#include <cstdio>
+#include <cstdlib>
+
+#include "main_app.h"
+
+namespace {
+
+bool HasDisplay() {
+    const auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    // QT_QPA_PLATFORM chooses a platform that may need no display (offscreen).
+    return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QDialog window;
-    window.setWindowTitle(QStringLiteral("ZarevoPlus Version 1.0"));
-    window.show();
-    return application.exec();
+    if (!HasDisplay()) {
+        std::fputs("ZarevoPlusApp needs a graphical desktop: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
+        return 1;
+    }
+    CMainApp application(argc, argv);
+    return application.Run();
 }

@@ -1,0 +1,201 @@
+// CMainDialog: building the window, its tabs and its events, and the order of
+// start-up and shut-down. The play and save buttons are in main_dialog_jobs.cpp.
+#include "main_dialog.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <exception>
+
+#include "about_dialog.h"
+#include "file_choice.h"
+#include "main_dialog_layout.h"
+#include "messages.h"
+#include "plugin_scan.h"
+#include "settings_dialogs.h"
+#include "wave_file.h"
+#include "wave_out_devices.h"
+
+namespace {
+
+constexpr int kProgressPeriodMs = 1000;
+
+}  // namespace
+
+CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString::fromUtf8(mainwindow::kTitlePrefix) + QString::fromUtf8(mainwindow::kMakerAddress));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    dialogkit::SetFixedDialogSize(this, mainwindow::kWidthUnits, mainwindow::kHeightUnits);
+    setAcceptDrops(true);
+    controls_ = dialogkit::BuildControls(this, mainwindow::Controls());
+    sourceField_ = static_cast<QLineEdit*>(controls_.at(IDC_SOURCE_PATH));
+    outputField_ = static_cast<QLineEdit*>(controls_.at(IDC_OUTPUT_PATH));
+    playButton_ = static_cast<QPushButton*>(controls_.at(IDC_PLAY));
+    saveButton_ = static_cast<QPushButton*>(controls_.at(IDC_SAVE));
+    tabs_ = static_cast<QTabWidget*>(controls_.at(IDC_EFFECT_TABS));
+    // A field is named after the step it belongs to, for screen readers and
+    // outside test tools.
+    sourceField_->setAccessibleName(QString::fromUtf8(mainwindow::kStepSource));
+    outputField_->setAccessibleName(QString::fromUtf8(mainwindow::kStepOutputName));
+    tabs_->setAccessibleName(QString::fromUtf8(mainwindow::kStepEffects));
+    // Files dropped anywhere, the fields included, go to the source field
+    // through this window's handler rather than as URL text into a field.
+    sourceField_->setAcceptDrops(false);
+    outputField_->setAcceptDrops(false);
+
+    connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_SOURCE)), &QPushButton::clicked, this,
+            [this] { BrowseInto(sourceField_, static_cast<int>(FileChoiceKind::OpenSource)); });
+    connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_OUTPUT)), &QPushButton::clicked, this,
+            [this] { BrowseInto(outputField_, static_cast<int>(FileChoiceKind::SaveOutput)); });
+    connect(playButton_, &QPushButton::clicked, this, &CMainDialog::OnPlayClicked);
+    connect(saveButton_, &QPushButton::clicked, this, &CMainDialog::OnSaveClicked);
+    connect(static_cast<QPushButton*>(controls_.at(IDC_PLAYBACK_SETTINGS)), &QPushButton::clicked, this,
+            [this] { EditPlaybackSettings(this, playback_); });
+    connect(static_cast<QPushButton*>(controls_.at(IDC_SAVE_FORMAT)), &QPushButton::clicked, this,
+            [this] { EditSaveFormat(this, saveFormat_); });
+    // Linux window managers own the title-bar menu: the about entry lives in
+    // the context menu, and F1 opens it too.
+    auto* aboutKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(aboutKey, &QShortcut::activated, this, &CMainDialog::ShowAbout);
+
+    setWindowIcon(ApplicationIcon());
+    StartEngine();
+    CreateEffectTabs(pluginFolder);
+    progressTimer_ = new QTimer(this);
+    connect(progressTimer_, &QTimer::timeout, this, [this] {
+        if (jobState_ == JOB_PLAYING || jobState_ == JOB_SAVING) RefreshControls();
+    });
+    progressTimer_->start(kProgressPeriodMs);
+    RefreshControls();
+    WarnIfNoPlaybackDevice();
+}
+
+CMainDialog::~CMainDialog() { ShutDown(); }
+
+void CMainDialog::StartEngine() {
+    try {
+        // The worker posts its two end messages; they are handled on this
+        // window's thread, between other events.
+        engine_ = std::make_unique<CWaveFile>([this](int message, std::uintptr_t wParam, std::intptr_t lParam) {
+            QMetaObject::invokeMethod(
+                this, [this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); },
+                Qt::QueuedConnection);
+        });
+    } catch (const std::exception& error) {
+        // Without a worker the window still opens; every job then fails to open.
+        std::fprintf(stderr, "ZarevoPlusApp: the processing thread could not start: %s\n", error.what());
+        engine_.reset();
+    }
+}
+
+void CMainDialog::CreateEffectTabs(const std::string& pluginFolder) {
+    plugins_.LoadFrom(pluginFolder, this);
+    for (std::size_t i = 0; i < plugins_.Count(); ++i) {
+        tabs_->addTab(new QWidget, QFile::decodeName(QByteArray::fromStdString(PluginCaption(plugins_.Path(i)))));
+        if (QWidget* page = plugins_.Page(i)) page->setVisible(i == 0);
+    }
+    tabPageArea_ = tabs_->findChild<QStackedWidget*>();
+    if (tabPageArea_) tabPageArea_->installEventFilter(this);
+    PlacePanels();
+    connect(tabs_, &QTabWidget::currentChanged, this, &CMainDialog::ShowSelectedPanel);
+}
+
+void CMainDialog::PlacePanels() {
+    if (!tabPageArea_) return;
+    // The panels are children of this window, not of the tab control: place
+    // each exactly over the tab control's page area, above the control.
+    const QRect area(tabPageArea_->mapTo(this, QPoint(0, 0)), tabPageArea_->size());
+    for (std::size_t i = 0; i < plugins_.Count(); ++i) {
+        if (QWidget* page = plugins_.Page(i)) {
+            page->setGeometry(area);
+            page->raise();
+            page->update();
+        }
+    }
+}
+
+void CMainDialog::ShowSelectedPanel(int selected) {
+    for (std::size_t i = 0; i < plugins_.Count(); ++i) {
+        if (QWidget* page = plugins_.Page(i)) page->setVisible(static_cast<int>(i) == selected);
+    }
+}
+
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    // The tab control lays out its page area only once shown; follow it.
+    if (watched == tabPageArea_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+        PlacePanels();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMainDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    PlacePanels();
+}
+
+void CMainDialog::WarnIfNoPlaybackDevice() {
+    if (WaveOutDeviceCount() == 0) ShowMessage(this, messages::kNoPlaybackDevice);
+}
+
+void CMainDialog::ShowAbout() {
+    CAboutDialog about(this);
+    about.exec();
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8(about::kMenuEntry), this, &CMainDialog::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+void CMainDialog::BrowseInto(QLineEdit* field, int kind) {
+    const QString folder = FolderForFileDialog(field->text());
+    if (!folder.isEmpty()) QDir::setCurrent(folder);  // a failure is of no consequence
+    const QString chosen = ChooseWaveFile(this, static_cast<FileChoiceKind>(kind), folder);
+    if (!chosen.isEmpty()) field->setText(chosen);
+}
+
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainDialog::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    // Only the first dropped file counts; it replaces the source path even
+    // while a job runs, which keeps the path it started with.
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    sourceField_->setText(urls.front().toLocalFile());
+    event->acceptProposedAction();
+}
+
+void CMainDialog::ShutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    progressTimer_->stop();
+    if (engine_ && jobState_ == JOB_PLAYING && !engine_->StopPlay() && engine_->State() != WS_IDLE) {
+        ShowMessage(this, messages::kStopPlayFailed);
+    } else if (engine_ && jobState_ == JOB_SAVING && !engine_->StopSave() && engine_->State() != WS_IDLE) {
+        ShowMessage(this, messages::kStopSaveFailed);
+    }
+    jobState_ = JOB_IDLE;
+    plugins_.EndDialogs();
+    plugins_.Unload();
+    // Rationale: the worker ends before this object does, so no end message
+    // can be posted to a window that is being destroyed.
+    if (engine_) {
+        engine_->QuitWorker();
+        engine_.reset();
+    }
+}

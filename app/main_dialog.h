@@ -1,0 +1,93 @@
+// CMainDialog: the program's single window. It leads through the five steps
+// (source file, effect tabs, play, output file, save), owns the engine and the
+// loaded plug-ins, and turns the buttons into engine jobs.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "output_settings.h"
+#include "plugin_host.h"
+
+class CWaveFile;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+/// Which job the window believes runs; decides which controls are usable.
+enum JobState : int {
+    JOB_IDLE = 0,
+    JOB_PLAYING = 1,
+    JOB_SAVING = 2,
+};
+
+class CMainDialog : public QDialog {
+    Q_OBJECT
+public:
+    /// Builds the window, starts the engine's worker, loads the plug-ins of
+    /// `pluginFolder` into the tabs, starts the one-second timer and warns
+    /// once when there is no playback device.
+    explicit CMainDialog(const std::string& pluginFolder, QWidget* parent = nullptr);
+    /// Shut-down: stops a running job, ends every plug-in panel, unloads the
+    /// plug-ins, then ends the worker and waits for it. Never asks anything.
+    ~CMainDialog() override;
+
+    /// Enables the controls for the job state and writes the progress into
+    /// the two action buttons.
+    void RefreshControls();
+
+    JobState CurrentJobState() const { return jobState_; }
+    /// The control with a MainControlId.
+    QWidget* Control(int id) const { return controls_.at(id); }
+    QTabWidget* EffectTabs() const { return tabs_; }
+    const PluginHost& Plugins() const { return plugins_; }
+    PlaybackSettings& Playback() { return playback_; }
+    SaveFormat& Format() { return saveFormat_; }
+
+    /// Opens the about box modally.
+    void ShowAbout();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void StartEngine();
+    void CreateEffectTabs(const std::string& pluginFolder);
+    void PlacePanels();
+    void ShowSelectedPanel(int selected);
+    void WarnIfNoPlaybackDevice();
+
+    void OnPlayClicked();
+    void OnSaveClicked();
+    /// The common start of a play or save job; true when the job runs.
+    bool StartJob(bool saving);
+    void BrowseInto(QLineEdit* field, int kind);
+    void OnEngineMessage(int message, std::uintptr_t wParam, std::intptr_t lParam);
+    void ShutDown();
+    int ProgressPercentNow() const;
+
+    std::unique_ptr<CWaveFile> engine_;  // null if the worker could not start
+    PluginHost plugins_;
+    JobState jobState_ = JOB_IDLE;
+    PlaybackSettings playback_;
+    SaveFormat saveFormat_;
+
+    std::map<int, QWidget*> controls_;  // children of this window
+    QLineEdit* sourceField_ = nullptr;
+    QLineEdit* outputField_ = nullptr;
+    QPushButton* playButton_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QWidget* tabPageArea_ = nullptr;  // the tab control's page stack
+    QTimer* progressTimer_ = nullptr;
+    bool shutDown_ = false;
+};

@@ -1,0 +1,41 @@
+// Every message the program shows to the user, and the one function that shows
+// them. Tests replace the sink to observe and answer the messages.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace messages {
+
+inline constexpr char kNoPlaybackDevice[] =
+    "音声の再生デバイスがインストール\nされていないみたいです。\n\n"
+    "「保存」はできますが「再生」ができません。\n";
+inline constexpr char kWritingInProgress[] = "書き込み中です";
+inline constexpr char kPlayingInProgress[] = "再生中です";
+inline constexpr char kStopPlayFailed[] = "StopPlayに失敗しました";
+inline constexpr char kStopSaveFailed[] = "StopSaveに失敗しました";
+inline constexpr char kOpenPlayFailed[] = "Open Play に失敗しました";
+inline constexpr char kStartPlayFailed[] = "Start Play に失敗しました";
+inline constexpr char kOpenSaveFailed[] = "Open Save に失敗しました";
+inline constexpr char kStartSaveFailed[] = "Start Save に失敗しました";
+inline constexpr char kConversionFinished[] = "変換終了";
+inline constexpr char kConversionInterrupted[] = "変換が中断されました";
+
+/// The title of every message box: the program's name.
+inline constexpr char kTitle[] = "ZarevoPlusApp";
+
+}  // namespace messages
+
+/// Receives a message instead of the message box; it must return once the
+/// message counts as answered (there is only one answer: OK).
+using MessageSink = std::function<void(QWidget* parent, const QString& text)>;
+
+/// Routes every later ShowMessage to `sink`; an empty sink restores the
+/// message box. Returns the sink that was in force.
+MessageSink SetMessageSink(MessageSink sink);
+
+/// Shows `text` (UTF-8) modally over `parent`: warning icon, one OK button,
+/// the program's name as title.
+void ShowMessage(QWidget* parent, const char* text);
