@@ -1,0 +1,44 @@
+// The vocal cancel block loop. The switch and the stop flag are atomics
+// because the window thread writes them while the worker runs this loop;
+// relaxed order is enough, only the latest value matters.
+#include "vocal_cancel.h"
+
+#include <algorithm>
+
+extern "C" {
+std::atomic<std::int32_t> VocalCancel{0};
+}
+std::atomic<std::int32_t> StopRequested{0};
+
+int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out,
+                            const int* capacity, ZarevoResizeOutputFn resize) noexcept {
+    // A negative count has no samples; the result is never negative.
+    if (count <= 0) return 0;
+
+    // Ask for exactly what this block needs; the engine keeps the size.
+    if (*capacity < count) resize(count);
+    // Rationale: should the engine fail to enlarge its arrays, write (and
+    // report) only what fits rather than run past their end.
+    const int length = std::min(count, *capacity);
+
+    // Read once, so a whole block is either cancelled or passed through.
+    const bool cancel = VocalCancel.load(std::memory_order_relaxed) != 0;
+    for (int i = 0; i < length; ++i) {
+        // Polled before every sample, so a stop takes effect at once.
+        if (StopRequested.load(std::memory_order_relaxed) != 0) break;
+        const double left = in->channel[0][i];
+        const double right = in->channel[1][i];
+        if (cancel) {
+            // Not halved: the engine clips to full scale when it encodes.
+            const double difference = left - right;
+            out->channel[0][i] = difference;
+            out->channel[1][i] = difference;
+        } else {
+            out->channel[0][i] = left;
+            out->channel[1][i] = right;
+        }
+    }
+    // Rationale: a stopped block still reports its full length; the engine
+    // drops or finishes that last block as it does for any plug-in.
+    return length;
+}
