@@ -1,17 +1,114 @@
 // The play job: the handlers of WM_WAVE_PLAY, WM_WAVE_BUFFER_DONE and
-// WM_WAVE_STOP_PLAY over the wave-out device. Placeholder until the playback
-// side is written: a play request fails at once.
+// WM_WAVE_STOP_PLAY. Three buffers of one block each rotate through the
+// wave-out device: each one that comes back is refilled with the next block
+// and queued again, until three in a row find no data left. All of it runs on
+// the worker; the device's callback only hands buffers back through the ring.
+#include "output_buffers.h"
 #include "wave_file.h"
 
+namespace {
+
+/// Output samples per channel prepared at the start of a play job; the
+/// plug-ins (or the block production) grow them as the blocks need.
+constexpr int kPlayOutputCapacity = 100;
+
+/// Buffers that must come back empty in a row before the job ends: all three,
+/// so the last block has been played to its end.
+constexpr int kExhaustedToEnd = 3;
+
+}  // namespace
+
 void CWaveFile::HandlePlay() {
-    state_.store(WS_IDLE);
+    const WaveOutFormat format{format_.channels, format_.rate, format_.bits};
+    source_.ResetConsumed();
+    ResizeOutput(kPlayOutputCapacity);
+    exhaustedBuffers_ = 0;
+    for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
+        playBlocks_[i].Release();
+        playHeaders_[i] = WaveOutHeader{};
+    }
+
+    auto bufferDone = [](void* instance, WaveOutHeader* header) {
+        static_cast<CWaveFile*>(instance)->PostBufferDoneFromAudioThread(header);
+    };
+    if (!waveOut_.Open(playbackDevice_, format, bufferDone, this)) {
+        state_.store(WS_IDLE);  // no Destructer and no window message: the job never ran
+        return;
+    }
+    waveOut_.Pause();  // start with a full queue
+
+    // A header whose fill finds no data stays empty and is queued all the
+    // same: the device hands an empty buffer back as soon as it reaches it,
+    // so a source shorter than three blocks still ends by itself once its
+    // last block has played.
+    for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
+        if (ProduceBlock(playBlocks_[i])) {
+            playHeaders_[i].data = playBlocks_[i].bytes.data();
+            playHeaders_[i].length = playBlocks_[i].length;
+        }
+    }
+    for (WaveOutHeader& header : playHeaders_) {
+        waveOut_.Prepare(&header);
+    }
+    for (WaveOutHeader& header : playHeaders_) {
+        waveOut_.Write(&header);
+    }
+    waveOut_.Restart();
+    EnterRunningState(WS_PLAYING);
 }
 
 void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
-    (void)header;
+    // Returns handed back by the stop's reset arrive after the device closed.
+    if (!waveOut_.IsOpen()) {
+        return;
+    }
+    std::size_t index = 0;
+    while (index < playHeaders_.size() && &playHeaders_[index] != header) {
+        ++index;
+    }
+    if (index == playHeaders_.size()) {
+        return;  // not one of ours
+    }
+    // A stop is on its way: producing another block would only delay it.
+    if (state_.load() == WS_STOPPING_PLAY) {
+        return;
+    }
+    waveOut_.Prepare(header);
+    PcmBlock& block = playBlocks_[index];
+    if (ProduceBlock(block)) {
+        header->data = block.bytes.data();
+        header->length = block.length;
+        waveOut_.Write(header);
+        return;
+    }
+    if (++exhaustedBuffers_ < kExhaustedToEnd) {
+        return;  // stays out of the queue
+    }
+    exhaustedBuffers_ = 0;
+    // The window may be stopping the job at this very moment. Whoever moves
+    // the state off WS_PLAYING first runs the stop handling; if it was the
+    // window, its WM_WAVE_STOP_PLAY does it and no end message is sent.
+    int expected = WS_PLAYING;
+    if (!state_.compare_exchange_strong(expected, WS_STOPPING_PLAY)) {
+        return;
+    }
+    HandleStopPlay();
+    postToWindow_(WM_WAVE_PLAY_ENDED, 0, 0);
 }
 
 void CWaveFile::HandleStopPlay() {
+    if (!waveOut_.IsOpen()) {
+        // No play job runs (it has already ended): nothing to close and no
+        // Destructer to call a second time. Only release a waiting window.
+        int expected = WS_STOPPING_PLAY;
+        state_.compare_exchange_strong(expected, WS_IDLE);
+        return;
+    }
+    waveOut_.Reset();  // every queued buffer comes back now; the ring drops them later
+    for (WaveOutHeader& header : playHeaders_) {
+        waveOut_.Unprepare(&header);
+    }
+    waveOut_.Close();
     CallDestructers();
     state_.store(WS_IDLE);
 }
