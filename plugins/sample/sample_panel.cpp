@@ -30,9 +30,9 @@ constexpr dialogkit::ControlSpec kLayout[] = {
      "エフェクトの順序を考慮してください。"},
     {kNoId, ControlKind::GroupBox, 165, 15, 180, 120, "\"sample\"プラグインソースのコンパイル・リンクの仕方"},
     {kNoId, ControlKind::Label, 175, 35, 160, 60,
-     "CMake のターゲット Zarevo_sample です。ソースの最上位フォルダで\n"
+     "このプラグインは CMake のターゲット Zarevo_sample です。ソースの最上位フォルダで\n"
      "cmake --build build --target Zarevo_sample\n"
-     "を実行すると、build/bin の ZarevoPlusApp と同じ場所に Zarevo_sample.so ができます。"},
+     "を実行すると、build/bin の ZarevoPlusApp と同じ場所に Zarevo_sample.so ができ、次の起動から読み込まれます。"},
 };
 
 /// The one panel; Qt deletes it early if its parent goes first.
