@@ -66,7 +66,15 @@ CParameterPanel::CParameterPanel(QWidget* parent) : QWidget(parent) {
     controls_ = dialogkit::BuildControls(this, ParameterPanelLayout());
     dialogkit::SetFixedDialogSize(this, kPanelWidth, kPanelHeight);
     // Static texts wrap at their width, as dialog statics do.
-    for (QLabel* label : findChildren<QLabel*>()) label->setWordWrap(true);
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->setWordWrap(true);
+        // Rationale: every static text here is one line, laid out for a font
+        // with narrow digits; where one is wider in this font (the band labels
+        // "11025" and "22050"), it grows to the right into the gap before the
+        // next control instead of being cut off.
+        const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+        if (textWidth > label->width()) label->resize(textWidth, label->height());
+    }
     for (std::size_t band = 0; band < kBandBoxes.size(); ++band) {
         Find<QCheckBox>(kBandBoxes[band])->setAccessibleName(QString::fromUtf8(kBandLabels[band]) + " Hz");
     }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -245,4 +246,23 @@ TEST_F(ParameterPanelTest, DestroyingTwiceOrAfterTheParentIsSafe) {
     ASSERT_NE(panel_, nullptr);
     parent_.reset();  // Qt deletes the panel with its parent
     EXPECT_EQ(DestroyParameterPanel(), 0);
+}
+
+TEST_F(ParameterPanelTest, StaticTextsAreShownWhole) {
+    int labels = 0;
+    for (QLabel* label : panel_->findChildren<QLabel*>()) {
+        ++labels;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->text().toStdString();
+        EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
+    }
+    EXPECT_EQ(labels, 15);
+    // The widened band labels still end before the next one starts.
+    QLabel* last = nullptr;
+    for (QLabel* label : panel_->findChildren<QLabel*>()) {
+        if (label->text() == "11025") last = label;
+    }
+    ASSERT_NE(last, nullptr);
+    const dialogkit::DialogUnits units(dialogkit::DialogFont());
+    EXPECT_LT(last->geometry().right(), units.ToPixelsX(260));
 }
