@@ -1,0 +1,73 @@
+// Shared helpers of the engine tests.
+#include "test_env.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zarevo-engine-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+TestPlugin::TestPlugin(const std::string& name, const TempDir* copyInto, const std::string& copyName) {
+    std::string path = std::string(ZAREVO_TEST_PLUGIN_DIR) + "/" + name + ".so";
+    if (copyInto != nullptr) {
+        const std::string copy = copyInto->Path(copyName + ".so");
+        std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+        path = copy;
+    }
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        ADD_FAILURE() << "dlopen " << path << ": " << dlerror();
+    }
+}
+
+TestPlugin::~TestPlugin() {
+    if (handle_ != nullptr) {
+        dlclose(handle_);
+    }
+}
+
+void* TestPlugin::RawSymbol(const std::string& name) const {
+    void* symbol = handle_ != nullptr ? dlsym(handle_, name.c_str()) : nullptr;
+    if (symbol == nullptr) {
+        ADD_FAILURE() << "missing symbol " << name;
+    }
+    return symbol;
+}
+
+PostToWindow WindowInbox::Target() {
+    return [this](int message, std::uintptr_t wParam, std::intptr_t lParam) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            messages_.push_back(Message{message, wParam, lParam});
+        }
+        arrived_.notify_all();
+    };
+}
+
+std::optional<WindowInbox::Message> WindowInbox::Next(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!arrived_.wait_for(lock, timeout, [this] { return !messages_.empty(); })) {
+        return std::nullopt;
+    }
+    Message message = messages_.front();
+    messages_.pop_front();
+    return message;
+}
+
+std::size_t WindowInbox::Pending() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return messages_.size();
+}

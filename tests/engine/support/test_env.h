@@ -1,0 +1,67 @@
+// Shared helpers of the engine tests: a temporary folder per test, the test
+// plug-ins loaded with dlopen (each copy a separate module with its own
+// counters), and the window side's inbox for the engine's end messages.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "post_to_window.h"
+
+/// A fresh folder, removed with its contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+/// A test plug-in loaded from build/tests/test-plugins. With `copyInto`, the
+/// library is first copied under a new name there, so it loads as a separate
+/// module with its own variables.
+class TestPlugin {
+public:
+    explicit TestPlugin(const std::string& name, const TempDir* copyInto = nullptr, const std::string& copyName = "");
+    ~TestPlugin();
+    TestPlugin(const TestPlugin&) = delete;
+    TestPlugin& operator=(const TestPlugin&) = delete;
+    void* Handle() const { return handle_; }
+    /// The exported variable or function `name`; fails the test when absent.
+    template <typename T>
+    T* Symbol(const std::string& name) const {
+        return static_cast<T*>(RawSymbol(name));
+    }
+
+private:
+    void* RawSymbol(const std::string& name) const;
+    void* handle_ = nullptr;
+};
+
+/// Collects what the engine posts to the window.
+class WindowInbox {
+public:
+    struct Message {
+        int message;
+        std::uintptr_t wParam;
+        std::intptr_t lParam;
+    };
+    PostToWindow Target();
+    /// The next message, waiting up to `timeout`.
+    std::optional<Message> Next(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    std::size_t Pending();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<Message> messages_;
+};
