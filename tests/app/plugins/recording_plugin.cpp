@@ -26,6 +26,14 @@ void Record(const char* entry) {
     }
 }
 
+/// The panel: a label whose destructor is this library's code, so a panel
+/// deleted after the library was unloaded would crash rather than pass.
+class RecordingPanel : public QLabel {
+public:
+    explicit RecordingPanel(QWidget* parent) : QLabel(QStringLiteral("panel " PLUGIN_NAME), parent) {}
+    ~RecordingPanel() override { Record("panel_destroyed"); }
+};
+
 /// Takes PLUGIN_BLOCK_DELAY_MS per block, cut short by EffectStop.
 void TakeBlockTime() {
     for (int waited = 0; waited < PLUGIN_BLOCK_DELAY_MS && !StopRequested.load(); ++waited) {
@@ -39,7 +47,7 @@ extern "C" {
 
 ZAREVO_PLUGIN_EXPORT void* Start_Dialog(void* parent) {
     Record("Start_Dialog");
-    auto* panel = new QLabel(QStringLiteral("panel " PLUGIN_NAME), static_cast<QWidget*>(parent));
+    auto* panel = new RecordingPanel(static_cast<QWidget*>(parent));
     panel->setObjectName(QStringLiteral("panel_" PLUGIN_NAME));
     panel->hide();
     PanelWindow = panel;

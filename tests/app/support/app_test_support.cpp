@@ -104,6 +104,15 @@ MessageRecorder::MessageRecorder() {
 
 MessageRecorder::~MessageRecorder() { SetMessageSink(previous_); }
 
+std::unique_ptr<CMainDialog> OpenWindow(const std::filesystem::path& pluginFolder, MessageRecorder& messages) {
+    auto window = std::make_unique<CMainDialog>(pluginFolder.string());
+    for (const QString& text : messages.Texts()) {
+        EXPECT_EQ(text, QString::fromUtf8(messages::kNoPlaybackDevice));
+    }
+    messages.Clear();
+    return window;
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();

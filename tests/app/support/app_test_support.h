@@ -8,9 +8,11 @@
 #include <QStringList>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "main_dialog.h"
 #include "messages.h"
 
 namespace apptest {
@@ -64,6 +66,11 @@ private:
     QStringList texts_;
     MessageSink previous_;
 };
+
+/// Opens the main window on the plug-ins of `pluginFolder`, checks that the
+/// only message at start-up is the no-device warning (the dummy sound driver
+/// lists no device), and forgets that warning.
+std::unique_ptr<CMainDialog> OpenWindow(const std::filesystem::path& pluginFolder, MessageRecorder& messages);
 
 /// Runs the event loop until `done` holds or `timeoutMs` passes; returns `done()`.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000);

@@ -1,0 +1,215 @@
+// The main window as a user meets it: its controls before any job, the names
+// screen readers see, dropped files, the browse buttons and the about box.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+#include "about_dialog.h"
+#include "app_test_support.h"
+#include "dialog_table.h"
+#include "file_choice.h"
+#include "main_dialog.h"
+#include "main_dialog_layout.h"
+#include "wave_out_devices.h"
+
+namespace {
+
+using apptest::MessageRecorder;
+using apptest::ScratchFolder;
+
+QPushButton* Button(CMainDialog& window, int id) { return static_cast<QPushButton*>(window.Control(id)); }
+QLineEdit* Field(CMainDialog& window, int id) { return static_cast<QLineEdit*>(window.Control(id)); }
+
+void Drop(CMainDialog& window, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+}
+
+/// Answers the next file dialog with `answer`, recording the kind and folder asked for.
+struct ChooserRecorder {
+    QString answer;
+    QList<FileChoiceKind> kinds;
+    QStringList folders;
+    FileChooser previous;
+    ChooserRecorder() {
+        previous = SetFileChooser([this](QWidget*, FileChoiceKind kind, const QString& folder) {
+            kinds.push_back(kind);
+            folders.push_back(folder);
+            return answer;
+        });
+    }
+    ~ChooserRecorder() { SetFileChooser(previous); }
+};
+
+}  // namespace
+
+TEST(MainWindow, StartsIdleWithEveryControlAsLaidOut) {
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    CMainDialog window(plugins.Path().string());
+
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("ZarevoPlus Version 1.0 - ") + QString::fromUtf8(mainwindow::kMakerAddress));
+    const dialogkit::DialogUnits units(dialogkit::DialogFont());
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    EXPECT_EQ(window.size(), QSize(units.ToPixelsX(409), units.ToPixelsY(309)));
+    EXPECT_EQ(window.CurrentJobState(), JOB_IDLE);
+
+    struct Expected { int id; const char* text; QRect units; };
+    const Expected buttons[] = {
+        {IDC_BROWSE_SOURCE, "参照", {345, 5, 25, 15}},   {IDC_PLAY, "再生", {120, 215, 105, 20}},
+        {IDC_PLAYBACK_SETTINGS, "詳細", {235, 220, 25, 15}}, {IDC_BROWSE_OUTPUT, "参照", {345, 250, 25, 15}},
+        {IDC_SAVE, "保存", {120, 280, 105, 20}},          {IDC_SAVE_FORMAT, "詳細", {235, 280, 25, 15}},
+    };
+    for (const Expected& expected : buttons) {
+        QPushButton* button = Button(window, expected.id);
+        SCOPED_TRACE(expected.id);
+        EXPECT_EQ(button->text(), QString::fromUtf8(expected.text));
+        EXPECT_EQ(button->accessibleName(), QString::fromUtf8(expected.text));
+        EXPECT_TRUE(button->isEnabled());
+        const QRect& r = expected.units;
+        EXPECT_EQ(button->geometry(), units.ToPixels(r.x(), r.y(), r.width(), r.height()));
+    }
+    EXPECT_TRUE(Field(window, IDC_SOURCE_PATH)->text().isEmpty());
+    EXPECT_TRUE(Field(window, IDC_OUTPUT_PATH)->text().isEmpty());
+    EXPECT_TRUE(Field(window, IDC_SOURCE_PATH)->isEnabled());
+    EXPECT_TRUE(Field(window, IDC_OUTPUT_PATH)->isEnabled());
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->geometry(), units.ToPixels(90, 5, 255, 15));
+    EXPECT_EQ(Field(window, IDC_OUTPUT_PATH)->geometry(), units.ToPixels(90, 250, 255, 15));
+    EXPECT_EQ(window.EffectTabs()->geometry(), units.ToPixels(40, 35, 360, 165));
+    EXPECT_EQ(window.EffectTabs()->count(), 0);
+
+    QStringList labels;
+    for (QLabel* label : window.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) labels << label->text();
+    for (const char* step : {"1. Waveファイルを落とす", "2. 処理", "3. 確認", "4. 保存ファイル名確定", "5. ファイルに保存"}) {
+        EXPECT_TRUE(labels.contains(QString::fromUtf8(step))) << step;
+    }
+    EXPECT_EQ(labels.count(QStringLiteral("↓")), 4);
+
+    // The no-device warning comes exactly when there is no playback device.
+    if (WaveOutDeviceCount() == 0) {
+        EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kNoPlaybackDevice)});
+    } else {
+        EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
+    }
+}
+
+TEST(MainWindow, FieldsAreNamedAfterTheirSteps) {
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    CMainDialog window(plugins.Path().string());
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->accessibleName(), QStringLiteral("1. Waveファイルを落とす"));
+    EXPECT_EQ(Field(window, IDC_OUTPUT_PATH)->accessibleName(), QStringLiteral("4. 保存ファイル名確定"));
+    EXPECT_EQ(window.EffectTabs()->accessibleName(), QStringLiteral("2. 処理"));
+}
+
+TEST(MainWindow, WarnsOnceWhenNoPlaybackDeviceExists) {
+    // A sound driver that does not exist leaves the program without devices.
+    setenv("SDL_AUDIODRIVER", "zarevo-no-such-driver", 1);
+    ASSERT_EQ(WaveOutDeviceCount(), 0);
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    CMainDialog window(plugins.Path().string());
+    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kNoPlaybackDevice)});
+    // Nothing is disabled because of it.
+    EXPECT_TRUE(Button(window, IDC_PLAY)->isEnabled());
+}
+
+TEST(MainWindow, FirstDroppedFileBecomesTheSource) {
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    auto opened = apptest::OpenWindow(plugins.Path(), messages);
+    CMainDialog& window = *opened;
+    Drop(window, {QUrl::fromLocalFile(QStringLiteral("/tmp/音声 ファイル/歌.wav")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/second.wav"))});
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->text(), QStringLiteral("/tmp/音声 ファイル/歌.wav"));
+    EXPECT_TRUE(Field(window, IDC_OUTPUT_PATH)->text().isEmpty());
+    // A drop that is no local file changes nothing and says nothing.
+    Drop(window, {QUrl(QStringLiteral("https://example.org/a.wav"))});
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->text(), QStringLiteral("/tmp/音声 ファイル/歌.wav"));
+    EXPECT_TRUE(messages.Texts().isEmpty());
+    // The fields leave dropped files to the window instead of taking URL text.
+    EXPECT_FALSE(Field(window, IDC_SOURCE_PATH)->acceptDrops());
+    EXPECT_FALSE(Field(window, IDC_OUTPUT_PATH)->acceptDrops());
+}
+
+TEST(MainWindow, BrowseStartsInTheFieldsFolderAndTakesTheChoice) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    ChooserRecorder chooser;
+    auto opened = apptest::OpenWindow(plugins.Path(), messages);
+    CMainDialog& window = *opened;
+    const QString sourceFolder = files.File("入力/");
+    std::filesystem::create_directories(files.Path() / "入力");
+    Field(window, IDC_SOURCE_PATH)->setText(sourceFolder + QStringLiteral("元.wav"));
+    chooser.answer = files.File("選んだ.wav");
+    Button(window, IDC_BROWSE_SOURCE)->click();
+    ASSERT_EQ(chooser.folders.size(), 1);
+    EXPECT_EQ(chooser.folders[0], sourceFolder);
+    EXPECT_EQ(chooser.kinds[0], FileChoiceKind::OpenSource);
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->text(), chooser.answer);
+
+    Field(window, IDC_OUTPUT_PATH)->setText(QStringLiteral("/nowhere/出力.wav"));
+    chooser.answer.clear();  // cancelled
+    Button(window, IDC_BROWSE_OUTPUT)->click();
+    ASSERT_EQ(chooser.folders.size(), 2);
+    EXPECT_EQ(chooser.folders[1], QStringLiteral("/nowhere/"));
+    EXPECT_EQ(chooser.kinds[1], FileChoiceKind::SaveOutput);
+    EXPECT_EQ(Field(window, IDC_OUTPUT_PATH)->text(), QStringLiteral("/nowhere/出力.wav"));
+    EXPECT_TRUE(messages.Texts().isEmpty());
+}
+
+TEST(MainWindow, AboutBoxOpensFromContextMenuAndF1) {
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    CMainDialog window(plugins.Path().string());
+    window.show();
+
+    QStringList menuEntries;
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions()) menuEntries << action->text();
+            menu->close();
+        }
+    });
+    QContextMenuEvent context(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&window, &context);
+    EXPECT_EQ(menuEntries, QStringList{QString::fromUtf8(about::kMenuEntry)});
+
+    bool hasF1 = false;
+    for (QShortcut* shortcut : window.findChildren<QShortcut*>()) {
+        hasF1 = hasF1 || shortcut->key() == QKeySequence(Qt::Key_F1);
+    }
+    EXPECT_TRUE(hasF1);
+
+    QString title;
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget());
+        if (!about) return;
+        title = about->windowTitle();
+        for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
+        for (QPushButton* button : about->findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("OK")) button->click();
+        }
+    });
+    window.ShowAbout();  // returns only once OK closed the box
+    EXPECT_EQ(title, QStringLiteral("ZarevoPlus のﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("ZarevoPlus Version 1.0")));
+    EXPECT_TRUE(texts.contains(QString::fromUtf8(about::kLegalNotice)));
+}
