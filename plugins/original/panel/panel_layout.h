@@ -13,6 +13,8 @@ namespace parampanel {
 inline constexpr int kPanelWidth = 357;
 inline constexpr int kPanelHeight = 146;
 
+/// Control ids: a slider and an edit for each of the four values, the three
+/// channel boxes and the five preset buttons.
 inline constexpr int kPitchSlider = 1007;
 inline constexpr int kPitchEdit = 1008;
 inline constexpr int kSpeedSlider = 1009;
