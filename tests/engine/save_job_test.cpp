@@ -1,0 +1,294 @@
+// Tests of the worker thread and the save job: whole saves read back with
+// libsndfile, stops, the order of plug-in calls, refused jobs and outputs,
+// and a stop request that meets the job's own end.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+#include "support/sndfile_read.h"
+#include "support/test_env.h"
+#include "support/wav_bytes.h"
+#include "wave_file.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct SaveJobTest : ::testing::Test {
+    TempDir dir;
+    WindowInbox inbox;
+    CWaveFile engine{inbox.Target()};
+
+    std::string WriteSource(const Bytes& wav, const std::string& name = "in.wav") {
+        WriteFileBytes(dir.Path(name), wav);
+        return dir.Path(name);
+    }
+    bool Prepare(const std::vector<void*>& modules, const std::string& source, const std::string& output,
+                 int channels, int rate, int bits) {
+        return engine.PrepareJob(modules, source, output, channels, rate, bits, SourceBlockFrames, -1);
+    }
+    /// The lParam of the next WM_WAVE_SAVE_ENDED, or -1 when none came.
+    long SaveEnded() {
+        const auto message = inbox.Next();
+        if (!message || message->message != WM_WAVE_SAVE_ENDED) {
+            return -1;
+        }
+        return static_cast<long>(message->lParam);
+    }
+};
+
+/// 8-bit output value of the mono mix of two 16-bit samples.
+short ExpectedMono8(int left, int right) {
+    const double x = (left / 32768.0 + right / 32768.0) * 0.5;
+    const int k = std::clamp(static_cast<int>(std::floor(x * 128 + 0.5)), -128, 127);
+    return static_cast<short>(k * 256);  // as libsndfile reads unsigned 8-bit
+}
+
+TEST_F(SaveJobTest, TenSecondsOfStereoSavedAs22kHzMono8Bit) {
+    constexpr int kFrames = 441000;
+    const std::string source = WriteSource(PcmWav(2, 44100, 16, Pattern16Samples(kFrames, 2)));
+    TestPlugin passthrough("passthrough");
+    const std::string output = dir.Path("out.wav");
+    ASSERT_TRUE(Prepare({passthrough.Handle()}, source, output, 1, 22050, 8));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    EXPECT_EQ(engine.State(), WS_IDLE);
+
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    EXPECT_EQ(read.info.samplerate, 22050);
+    EXPECT_EQ(read.info.channels, 1);
+    EXPECT_EQ(read.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+    constexpr int kBlocks = (kFrames + 65535) / 65536;
+    ASSERT_EQ(read.info.frames, kBlocks * 32768) << "whole blocks";
+    for (int j = 0; j < read.info.frames; ++j) {
+        const int frame = (j / 32768) * 65536 + 2 * (j % 32768);
+        const short expected = frame < kFrames ? ExpectedMono8(Pattern16(frame, 0), Pattern16(frame, 1)) : 0;
+        ASSERT_EQ(read.samples[static_cast<std::size_t>(j)], expected) << "frame " << j;
+    }
+    EXPECT_EQ(engine.Consumed(), engine.DataSize());
+    EXPECT_EQ(ProgressPercent(engine.Consumed(), engine.DataSize()), 99);
+    EXPECT_EQ(*passthrough.Symbol<int>("EffectEntCalls"), kBlocks);
+    EXPECT_EQ(*passthrough.Symbol<int>("LastSampleRate"), 22050);
+}
+
+TEST_F(SaveJobTest, WithoutPluginsAShortSourceSavesAsOneWholeBlock) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 8, Pattern8Samples(500, 1)));
+    const std::string output = dir.Path("out.wav");
+    ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 8));
+    ASSERT_TRUE(engine.StartSave()) << "a save that ends at once still started";
+    EXPECT_EQ(SaveEnded(), 1);
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    ASSERT_EQ(read.info.frames, 65536);
+    EXPECT_EQ(read.samples[499], (Pattern8(499, 0) - 128) * 256);
+    EXPECT_EQ(read.samples[500], 0);
+    EXPECT_EQ(read.samples[65535], 0);
+}
+
+TEST_F(SaveJobTest, StopInsideABlockWritesThatBlockAndEndsInterrupted) {
+    const std::string source = WriteSource(PcmWav(2, 44100, 16, Pattern16Samples(300000, 2)));
+    TestPlugin stall("stall");
+    *stall.Symbol<int>("StallInEffectEnt") = 1;
+    const std::string output = dir.Path("out.wav");
+    ASSERT_TRUE(Prepare({stall.Handle()}, source, output, 2, 44100, 16));
+    ASSERT_TRUE(engine.StartSave());
+    while (*stall.Symbol<int>("Stalling") == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(engine.StopSave());
+    EXPECT_EQ(engine.State(), WS_IDLE);
+    EXPECT_EQ(SaveEnded(), 0);
+    EXPECT_EQ(*stall.Symbol<int>("EffectEntCalls"), 1);
+    EXPECT_EQ(*stall.Symbol<int>("EffectStopCalls"), 1);
+    EXPECT_EQ(*stall.Symbol<int>("DestructerCalls"), 1);
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    ASSERT_EQ(read.info.frames, 65536) << "the block in progress is still written";
+    EXPECT_EQ(read.samples[2 * 65535 + 1], Pattern16(65535, 1));
+    const Bytes file = ReadFileBytes(output);
+    EXPECT_EQ(file.size(), 44u + 65536 * 4);
+}
+
+TEST_F(SaveJobTest, StopAfterTheJobEndedFailsAndLeavesTheStateIdle) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(100, 1)));
+    ASSERT_TRUE(Prepare({}, source, dir.Path("out.wav"), 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    EXPECT_FALSE(engine.StopSave());
+    EXPECT_EQ(engine.State(), WS_IDLE) << "a later job can still be prepared";
+    EXPECT_TRUE(Prepare({}, source, dir.Path("again.wav"), 1, 8000, 16));
+}
+
+TEST_F(SaveJobTest, StopMeetingTheJobsOwnEndCompletes) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(100, 1)));
+    TestPlugin stall("stall");
+    *stall.Symbol<int>("StallInDestructer") = 1;
+    ASSERT_TRUE(Prepare({stall.Handle()}, source, dir.Path("out.wav"), 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    // The data are exhausted and the worker is in Destructer, still saving.
+    while (*stall.Symbol<int>("Stalling") == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(engine.State(), WS_SAVING);
+    EXPECT_TRUE(engine.StopSave());
+    EXPECT_EQ(engine.State(), WS_IDLE);
+    EXPECT_EQ(SaveEnded(), 1) << "the data ran out before the stop";
+    EXPECT_EQ(*stall.Symbol<int>("DestructerCalls"), 1);
+}
+
+struct CallLog {
+    std::mutex mutex;
+    std::string events;
+    static void Record(void* context, char event) {
+        auto* log = static_cast<CallLog*>(context);
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->events += event;
+    }
+    void Attach(const TestPlugin& plugin, char name, std::vector<std::unique_ptr<std::pair<CallLog*, char>>>& keep) {
+        keep.push_back(std::make_unique<std::pair<CallLog*, char>>(this, name));
+        *plugin.Symbol<void (*)(void*, char)>("EventHook") = [](void* context, char event) {
+            auto* named = static_cast<std::pair<CallLog*, char>*>(context);
+            std::lock_guard<std::mutex> lock(named->first->mutex);
+            named->first->events += named->second;
+            named->first->events += event;
+        };
+        *plugin.Symbol<void*>("EventContext") = keep.back().get();
+    }
+    std::string Take() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(events, std::string());
+    }
+};
+
+TEST_F(SaveJobTest, PluginCallsComeInChainOrderOncePerJobAndBlock) {
+    TestPlugin a("passthrough", &dir, "a");
+    TestPlugin b("passthrough", &dir, "b");
+    CallLog log;
+    std::vector<std::unique_ptr<std::pair<CallLog*, char>>> keep;
+    log.Attach(a, 'a', keep);
+    log.Attach(b, 'b', keep);
+    const std::string source = WriteSource(PcmWav(1, 44100, 16, Pattern16Samples(70000, 1)));
+
+    EXPECT_FALSE(Prepare({a.Handle(), b.Handle()}, dir.Path("missing.wav"), dir.Path("x.wav"), 2, 44100, 16));
+    EXPECT_EQ(log.Take(), "aCbC") << "a failed open: Constructer without Destructer";
+
+    ASSERT_TRUE(Prepare({a.Handle(), b.Handle()}, source, dir.Path("out.wav"), 2, 44100, 16));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    EXPECT_EQ(log.Take(), "aCbCaEbEaEbEaDbD");
+
+    ASSERT_TRUE(Prepare({a.Handle(), b.Handle()}, source, "", 2, 44100, 16));
+    EXPECT_FALSE(engine.StartSave()) << "no output path";
+    EXPECT_EQ(engine.State(), WS_IDLE);
+    EXPECT_EQ(log.Take(), "aCbC") << "a failed start: no Destructer, no EffectEnt";
+    EXPECT_EQ(inbox.Pending(), 0u) << "a failed start posts nothing";
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (readdir(fds) != nullptr) {
+            ++count;
+        }
+        closedir(fds);
+    }
+    return count;
+}
+
+TEST_F(SaveJobTest, EachJobClosesThePreviousSourceFirst) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(100, 1)));
+    ASSERT_TRUE(Prepare({}, source, dir.Path("1.wav"), 1, 8000, 16));
+    const int afterFirstOpen = OpenDescriptors();
+    EXPECT_FALSE(Prepare({}, source, dir.Path("1.wav"), 1, 8000, 16)) << "a job is already prepared";
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    for (int job = 0; job < 5; ++job) {
+        ASSERT_TRUE(Prepare({}, source, dir.Path("out.wav"), 1, 8000, 16));
+        ASSERT_TRUE(engine.StartSave());
+        EXPECT_EQ(SaveEnded(), 1);
+    }
+    EXPECT_EQ(OpenDescriptors(), afterFirstOpen);
+}
+
+TEST_F(SaveJobTest, PrepareRefusesUnusableFormatsAndPluginsBeforeAnyCall) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(100, 1)));
+    TestPlugin counted("passthrough");
+    const std::vector<void*> modules = {counted.Handle()};
+    EXPECT_FALSE(Prepare(modules, source, dir.Path("o.wav"), 3, 8000, 16));
+    EXPECT_FALSE(Prepare(modules, source, dir.Path("o.wav"), 0, 8000, 16));
+    EXPECT_FALSE(Prepare(modules, source, dir.Path("o.wav"), 2, 8000, 24));
+    EXPECT_FALSE(Prepare(modules, source, dir.Path("o.wav"), 2, 0, 16));
+    EXPECT_FALSE(Prepare(modules, source, dir.Path("o.wav"), 2, -44100, 16));
+    EXPECT_FALSE(engine.PrepareJob(modules, source, dir.Path("o.wav"), 2, 8000, 16, 0, -1));
+    TestPlugin lacking("missing_stop");
+    EXPECT_FALSE(Prepare({counted.Handle(), lacking.Handle()}, source, dir.Path("o.wav"), 2, 8000, 16));
+    EXPECT_EQ(*counted.Symbol<int>("ConstructerCalls"), 0);
+    EXPECT_EQ(*lacking.Symbol<int>("ConstructerCalls"), 0);
+    EXPECT_EQ(engine.State(), WS_IDLE);
+    EXPECT_TRUE(Prepare(modules, source, dir.Path("o.wav"), 2, 8000, 16));
+}
+
+TEST_F(SaveJobTest, PrepareRefusesARateRiseTooLargeForMemory) {
+    const std::string source = WriteSource(PcmWav(1, 1, 16, Pattern16Samples(10, 1)));
+    EXPECT_FALSE(Prepare({}, source, dir.Path("o.wav"), 2, 48000, 16));
+    EXPECT_EQ(engine.State(), WS_IDLE);
+    EXPECT_FALSE(engine.StartSave());
+}
+
+TEST_F(SaveJobTest, OutputNamingTheSourceIsRefusedAndTheSourceKept) {
+    const Bytes wav = PcmWav(1, 8000, 16, Pattern16Samples(100, 1));
+    const std::string source = WriteSource(wav);
+    ASSERT_EQ(link(source.c_str(), dir.Path("alias.wav").c_str()), 0);
+    for (const std::string& output : {source, dir.Path("alias.wav"), dir.Path("./in.wav")}) {
+        ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+        EXPECT_FALSE(engine.StartSave()) << output;
+        EXPECT_EQ(engine.State(), WS_IDLE);
+        EXPECT_EQ(ReadFileBytes(source), wav);
+    }
+    EXPECT_EQ(inbox.Pending(), 0u);
+}
+
+TEST_F(SaveJobTest, OutputThatCannotBeCreatedFailsTheStart) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(100, 1)));
+    ASSERT_TRUE(Prepare({}, source, dir.Path("no/folder/out.wav"), 1, 8000, 16));
+    EXPECT_FALSE(engine.StartSave());
+    EXPECT_EQ(engine.State(), WS_IDLE);
+}
+
+TEST_F(SaveJobTest, AFullDiskEndsTheSaveAsInterruptedWithAValidFile) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(200000, 1)));
+    const std::string output = dir.Path("out.wav");
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous;
+    limit.rlim_cur = 44 + 65536 * 2 + 1000;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+    const bool started = engine.StartSave();
+    const long completed = SaveEnded();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(completed, 0) << "never reported as finished";
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    EXPECT_EQ(read.info.frames, 65536);
+    EXPECT_EQ(ReadFileBytes(output).size(), 44u + 65536 * 2);
+}
+
+TEST_F(SaveJobTest, StartAndStopRefuseOutsideTheirStates) {
+    EXPECT_FALSE(engine.StartSave());
+    EXPECT_FALSE(engine.StopSave());
+    EXPECT_FALSE(engine.StopPlay());
+    EXPECT_EQ(engine.State(), WS_IDLE);
+}
+
+}  // namespace
