@@ -20,6 +20,10 @@ namespace {
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // The window tests run without a display or a sound card; a value set
+        // by the caller wins.
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
         static int argc = 1;
         static char name[] = "app_test";
         static char* argv[] = {name, nullptr};
