@@ -1,0 +1,182 @@
+// The effect tabs: which libraries become tabs and in what order, the panel
+// each tab shows, where the panels sit, the chain order of a save, and the
+// order in which the plug-ins are ended at shut-down.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <memory>
+
+#include "app_test_support.h"
+#include "main_dialog.h"
+#include "main_dialog_layout.h"
+
+namespace {
+
+using apptest::MessageRecorder;
+using apptest::ScratchFolder;
+
+QStringList TabCaptions(CMainDialog& window) {
+    QStringList captions;
+    for (int i = 0; i < window.EffectTabs()->count(); ++i) captions << window.EffectTabs()->tabText(i);
+    return captions;
+}
+
+/// Names of the panels that are shown, in tab order.
+QStringList VisiblePanels(CMainDialog& window) {
+    QStringList visible;
+    for (std::size_t i = 0; i < window.Plugins().Count(); ++i) {
+        QWidget* page = window.Plugins().Page(i);
+        if (page && page->isVisible()) visible << page->objectName();
+    }
+    return visible;
+}
+
+/// Saves a silent stereo source (or `level` everywhere) through the window
+/// and returns the first saved sample.
+double SaveThroughChain(CMainDialog& window, MessageRecorder& messages, const ScratchFolder& files, double level) {
+    apptest::WriteTestWav(files.File("in.wav"), 22050, 2, 16, 1000, [level](long, int) { return level; });
+    static_cast<QLineEdit*>(window.Control(IDC_SOURCE_PATH))->setText(files.File("in.wav"));
+    static_cast<QLineEdit*>(window.Control(IDC_OUTPUT_PATH))->setText(files.File("out.wav"));
+    static_cast<QPushButton*>(window.Control(IDC_SAVE))->click();
+    EXPECT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
+    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kConversionFinished)});
+    const apptest::WavContents saved = apptest::ReadTestWav(files.File("out.wav"));
+    EXPECT_TRUE(saved.opened);
+    return saved.samples.empty() ? -99.0 : saved.samples[0];
+}
+
+}  // namespace
+
+TEST(EffectTabs, TabsFollowByteOrderOfFileNames) {
+    ScratchFolder plugins;
+    // Linked in reverse, so the directory's own order cannot pass for sorting.
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    EXPECT_EQ(TabCaptions(*window), (QStringList{"Z", "a", "b"}));
+    ASSERT_EQ(window->Plugins().Count(), 3u);
+    EXPECT_EQ(window->Plugins().Modules().size(), 3u);
+    EXPECT_EQ(window->EffectTabs()->currentIndex(), 0);
+}
+
+TEST(EffectTabs, EachTabShowsItsOwnPanelOnly) {
+    ScratchFolder plugins;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_Z.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    window->show();
+    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_Z"});
+    window->EffectTabs()->setCurrentIndex(2);
+    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_b"});
+    window->EffectTabs()->setCurrentIndex(1);
+    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_a"});
+    // Every panel is a child of the window itself, not of the tab control.
+    for (std::size_t i = 0; i < window->Plugins().Count(); ++i) {
+        EXPECT_EQ(window->Plugins().Page(i)->parentWidget(), window.get());
+    }
+}
+
+TEST(EffectTabs, PanelsCoverThePageAreaBelowTheTabStrip) {
+    ScratchFolder plugins;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    window->show();
+    QApplication::processEvents();
+    QTabWidget* tabs = window->EffectTabs();
+    const QRect tabControl = tabs->geometry();
+    const QRect strip(tabs->tabBar()->mapTo(window.get(), QPoint(0, 0)), tabs->tabBar()->size());
+    for (std::size_t i = 0; i < window->Plugins().Count(); ++i) {
+        const QRect panel = window->Plugins().Page(i)->geometry();
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(tabControl.contains(panel)) << panel.x() << "," << panel.y();
+        EXPECT_FALSE(panel.intersects(strip));
+        // Most of the tab control is the panel's: nothing but the strip and the frame is left.
+        EXPECT_GT(panel.height(), tabControl.height() - strip.height() - 12);
+        EXPECT_GT(panel.width(), tabControl.width() - 12);
+    }
+    // Both panels sit in the very same place.
+    EXPECT_EQ(window->Plugins().Page(0)->geometry(), window->Plugins().Page(1)->geometry());
+}
+
+TEST(EffectTabs, LibraryWithoutStartDialogIsSkippedBetweenValidOnes) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_nostart.so", "Zarevo_b.so"},
+                             {"Zarevo_a.so", "Zarevo_a_nostart.so", "Zarevo_b.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    EXPECT_EQ(TabCaptions(*window), (QStringList{"a", "b"}));
+    ASSERT_EQ(window->Plugins().Count(), 2u);
+    EXPECT_EQ(window->Plugins().Page(0)->objectName(), QStringLiteral("panel_a"));
+    EXPECT_EQ(window->Plugins().Page(1)->objectName(), QStringLiteral("panel_b"));
+    // The skipped library's EffectEnt (silence) takes no place in the chain:
+    // silence + 0.25 through a, then doubled through b.
+    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.0), 0.5, 1e-4);
+}
+
+TEST(EffectTabs, ChainRunsInTabOrder) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_Z.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    ASSERT_EQ(TabCaptions(*window), (QStringList{"Z", "a"}));
+    // Z halves, then a adds 0.25: 0.5 -> 0.5; the other order would give 0.375.
+    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.5), 0.5, 1e-4);
+}
+
+TEST(EffectTabs, LibraryLackingAProcessingEntryIsRefused) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_noeffect.so"});
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    EXPECT_EQ(TabCaptions(*window), QStringList{"a"});
+    EXPECT_EQ(window->Plugins().Modules().size(), 1u);
+    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.0), 0.25, 1e-4);
+}
+
+TEST(EffectTabs, NoPluginsLeaveTabsEmptyAndPassSoundThrough) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    EXPECT_EQ(window->EffectTabs()->count(), 0);
+    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.5), 0.5, 1e-4);
+}
+
+TEST(EffectTabs, ShutDownEndsPanelsInOrderBeforeUnloading) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_noend.so"});
+    const auto log = apptest::StartPluginLog(files.Path());
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    ASSERT_EQ(TabCaptions(*window), (QStringList{"a", "b", "noend"}));
+    window.reset();
+    // The library without End_Dialog is kept, its call skipped, and its panel
+    // deleted by the window while its code is still loaded.
+    const std::vector<std::string> expected = {
+        "a Start_Dialog", "b Start_Dialog",   "noend Start_Dialog",   "a End_Dialog",
+        "a panel_destroyed", "b End_Dialog", "b panel_destroyed", "noend panel_destroyed"};
+    EXPECT_EQ(apptest::ReadPluginLog(log), expected);
+    EXPECT_TRUE(messages.Texts().isEmpty());
+}
+
+TEST(EffectTabs, ShippedPluginsGiveOriginalThenSample) {
+    ScratchFolder plugins;
+    for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
+        const std::filesystem::path built = std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name;
+        ASSERT_TRUE(std::filesystem::exists(built)) << built;
+        std::filesystem::create_symlink(built, plugins.Path() / name);
+    }
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    EXPECT_EQ(TabCaptions(*window), (QStringList{"original", "sample"}));
+    EXPECT_EQ(window->EffectTabs()->currentIndex(), 0);
+}
