@@ -19,10 +19,16 @@ std::mutex& SdlAudioMutex() {
     return mutex;
 }
 
-// Samples per channel that SDL asks for per callback. Rationale: small enough
-// to keep the latency of Pause/Reset well under a tenth of a second, large
-// enough that the audio thread wakes rarely.
-constexpr Uint16 DeviceFramesPerCallback = 2048;
+// Frames SDL asks for per callback: the power of two nearest to 20 ms of
+// sound, within 256 .. 4096. Rationale: SDL lets two such buffers drain when a
+// device closes, so this bounds how long a stop takes (about 40 ms at any
+// rate), while the audio thread still wakes only about 50 times a second.
+Uint16 FramesPerCallback(int rate) {
+    const int target = rate / 50;
+    int frames = 256;
+    while (frames < 4096 && frames * 3 / 2 < target) frames *= 2;
+    return static_cast<Uint16>(frames);
+}
 
 bool IsSupportedFormat(const WaveOutFormat& format) {
     return (format.channels == 1 || format.channels == 2) &&
@@ -123,7 +129,7 @@ bool WaveOut::Open(int device, const WaveOutFormat& format, WaveOutDoneCallback 
     wanted.freq = format.samplesPerSec;
     wanted.format = format.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
     wanted.channels = static_cast<Uint8>(format.channels);
-    wanted.samples = DeviceFramesPerCallback;
+    wanted.samples = FramesPerCallback(format.samplesPerSec);
     wanted.callback = &Device::Fill;
     wanted.userdata = opened.get();
 

@@ -72,7 +72,7 @@ struct OwnedBuffer {
     }
 };
 
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+std::vector<std::uint8_t> ReadCapture(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -123,7 +123,7 @@ TEST_F(WaveOutDisk, PlaysU8MonoBytesInWriteOrderAndReturnsEachOnce) {
     std::vector<std::uint8_t> expected = a.bytes;
     expected.insert(expected.end(), c.bytes.begin(), c.bytes.end());
     expected.insert(expected.end(), d.bytes.begin(), d.bytes.end());
-    EXPECT_EQ(WithoutByte(ReadFileBytes(capture_), 0x80), expected);
+    EXPECT_EQ(WithoutByte(ReadCapture(capture_), 0x80), expected);
     for (std::thread::id played : log.Threads()) EXPECT_NE(played, std::this_thread::get_id());
 }
 
@@ -142,7 +142,7 @@ TEST_F(WaveOutDisk, PlaysS16StereoContiguouslyWhenQueuedBeforeRestart) {
 
     // The paused device wrote silence first; the two buffers follow without
     // a gap, byte for byte, then silence again.
-    std::vector<std::uint8_t> captured = ReadFileBytes(capture_);
+    std::vector<std::uint8_t> captured = ReadCapture(capture_);
     std::vector<std::uint8_t> expected = a.bytes;
     expected.insert(expected.end(), b.bytes.begin(), b.bytes.end());
     auto first = std::find_if(captured.begin(), captured.end(), [](std::uint8_t v) { return v != 0; });
