@@ -3,11 +3,17 @@
 // names, and closing the window in the middle of a job.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <cmath>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "app_test_support.h"
 #include "main_dialog.h"
@@ -159,6 +165,17 @@ TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {
     EXPECT_LT(PercentIn(Button(*window, IDC_SAVE)->text(), mainwindow::kInterruptSaveFormat), 100);
 
     EXPECT_TRUE(messages.Texts().isEmpty());
+
+    // A file dropped meanwhile changes the field only; the job keeps its paths.
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(files.File("次の曲.wav"))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(static_cast<QLineEdit*>(window->Control(IDC_SOURCE_PATH))->text(), files.File("次の曲.wav"));
+    EXPECT_EQ(window->CurrentJobState(), JOB_SAVING);
+
     Button(*window, IDC_SAVE)->click();  // Interrupt
     ExpectIdleControls(*window);
     ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
@@ -236,4 +253,41 @@ TEST(WindowJobs, ClosingDuringSaveStopsTheJobFirstAndAsksNothing) {
     ASSERT_TRUE(saved.opened);
     EXPECT_LT(saved.frames, 60 * kBlock);
     EXPECT_EQ(saved.frames % kBlock, 0);
+}
+
+TEST(WindowJobs, StopMeetingPlaybacksOwnEndIsNoFailure) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    apptest::WriteTestWav(files.File("short.wav"), 192000, 1, 16, 20000, [](long, int) { return 0.1; });
+    SetField(*window, IDC_SOURCE_PATH, files.File("short.wav"));
+    Button(*window, IDC_PLAY)->click();
+    ASSERT_EQ(window->CurrentJobState(), JOB_PLAYING);
+    // Playback ends on the worker while the window handles no events, so its
+    // end message waits in the queue when Stop is pressed.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    Button(*window, IDC_PLAY)->click();
+    ExpectIdleControls(*window);
+    apptest::WaitUntil([] { return false; }, 200);
+    ExpectIdleControls(*window);
+    EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
+}
+
+TEST(WindowJobs, InterruptMeetingTheSavesOwnEndReportsCompletion) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    WriteConstantSource(files.File("in.wav"), 1000);
+    SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
+    SetField(*window, IDC_OUTPUT_PATH, files.File("out.wav"));
+    Button(*window, IDC_SAVE)->click();
+    ASSERT_EQ(window->CurrentJobState(), JOB_SAVING);
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // the one-block save is done by now
+    Button(*window, IDC_SAVE)->click();
+    ExpectIdleControls(*window);
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
+    EXPECT_EQ(messages.Texts(), QStringList{Text(messages::kConversionFinished)});
+    EXPECT_EQ(apptest::ReadTestWav(files.File("out.wav")).frames, kBlock);
 }
