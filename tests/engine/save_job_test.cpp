@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <mutex>
@@ -42,6 +43,11 @@ struct SaveJobTest : ::testing::Test {
         return static_cast<long>(message->lParam);
     }
 };
+
+/// Reads a counter a test plug-in changes atomically on another thread.
+int LoadAtomic(const TestPlugin& plugin, const char* name) {
+    return std::atomic_ref<int>(*plugin.Symbol<int>(name)).load();
+}
 
 /// 8-bit output value of the mono mix of two 16-bit samples.
 short ExpectedMono8(int left, int right) {
@@ -99,7 +105,7 @@ TEST_F(SaveJobTest, StopInsideABlockWritesThatBlockAndEndsInterrupted) {
     const std::string output = dir.Path("out.wav");
     ASSERT_TRUE(Prepare({stall.Handle()}, source, output, 2, 44100, 16));
     ASSERT_TRUE(engine.StartSave());
-    while (*stall.Symbol<int>("Stalling") == 0) {
+    while (LoadAtomic(stall, "Stalling") == 0) {
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_TRUE(engine.StopSave());
@@ -133,7 +139,7 @@ TEST_F(SaveJobTest, StopMeetingTheJobsOwnEndCompletes) {
     ASSERT_TRUE(Prepare({stall.Handle()}, source, dir.Path("out.wav"), 1, 8000, 16));
     ASSERT_TRUE(engine.StartSave());
     // The data are exhausted and the worker is in Destructer, still saving.
-    while (*stall.Symbol<int>("Stalling") == 0) {
+    while (LoadAtomic(stall, "Stalling") == 0) {
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(engine.State(), WS_SAVING);
