@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <cmath>
 #include <memory>
 
 #include "app_test_support.h"
@@ -179,4 +180,39 @@ TEST(EffectTabs, ShippedPluginsGiveOriginalThenSample) {
     auto window = apptest::OpenWindow(plugins.Path(), messages);
     EXPECT_EQ(TabCaptions(*window), (QStringList{"original", "sample"}));
     EXPECT_EQ(window->EffectTabs()->currentIndex(), 0);
+}
+
+TEST(EffectTabs, SaveWithAPresetOfTheStandardPluginFinishes) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
+        std::filesystem::create_symlink(std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name, plugins.Path() / name);
+    }
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    ASSERT_EQ(window->Plugins().Count(), 2u);
+    QWidget* original = window->Plugins().Page(0);
+    ASSERT_NE(original, nullptr);
+    QPushButton* preset = nullptr;
+    for (QPushButton* button : original->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("速聴き")) preset = button;
+    }
+    ASSERT_NE(preset, nullptr);
+    preset->click();
+    // A 441 Hz tone, two blocks long, through the whole chain.
+    apptest::WriteTestWav(files.File("tone.wav"), 22050, 2, 16, 2 * 65536,
+                          [](long frame, int) { return 0.5 * std::sin(2 * M_PI * 441.0 * frame / 22050.0); });
+    static_cast<QLineEdit*>(window->Control(IDC_SOURCE_PATH))->setText(files.File("tone.wav"));
+    static_cast<QLineEdit*>(window->Control(IDC_OUTPUT_PATH))->setText(files.File("速聴き.wav"));
+    static_cast<QPushButton*>(window->Control(IDC_SAVE))->click();
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }, 60000));
+    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kConversionFinished)});
+    const apptest::WavContents saved = apptest::ReadTestWav(files.File("速聴き.wav"));
+    ASSERT_TRUE(saved.opened);
+    EXPECT_EQ(saved.rate, 22050);
+    EXPECT_EQ(saved.channels, 2);
+    EXPECT_GT(saved.frames, 0);
+    double energy = 0;
+    for (double sample : saved.samples) energy += sample * sample;
+    EXPECT_GT(energy, 0.0);  // the effect gives sound, not silence
 }
