@@ -23,7 +23,8 @@ int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers*
 
     // Read once, so a whole block is either cancelled or passed through.
     const bool cancel = VocalCancel.load(std::memory_order_relaxed) != 0;
-    for (int i = 0; i < length; ++i) {
+    int written = 0;
+    for (int i = 0; i < length; ++i, ++written) {
         // Polled before every sample, so a stop takes effect at once.
         if (StopRequested.load(std::memory_order_relaxed) != 0) break;
         const double left = in->channel[0][i];
@@ -38,7 +39,8 @@ int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers*
             out->channel[1][i] = right;
         }
     }
-    // Rationale: a stopped block still reports its full length; the engine
-    // drops or finishes that last block as it does for any plug-in.
-    return length;
+    // Rationale: a stopped block reports only the samples it wrote. The engine
+    // still encodes the block in progress when a save is stopped, and a full
+    // count would put whatever the output arrays held before into the file.
+    return written;
 }
