@@ -169,6 +169,9 @@ void CWaveFile::RunWorker() {
             continue;
         }
         if (message->message == WM_WAVE_QUIT) {
+            // A play job still running: silence the device before its buffers
+            // are freed (no Destructer: the plug-ins may be unloaded by now).
+            waveOut_.Close();
             return;
         }
         Dispatch(*message);
