@@ -262,6 +262,34 @@ TEST_F(PlayJob, StopDuringPlaybackClosesTheDeviceAndCallsEachDestructerOnce) {
     }
 }
 
+TEST_F(PlayJob, QuittingTheWorkerWhilePlayingSilencesTheDeviceFirst) {
+    // A second engine, quit and destroyed mid-playback (the window closing
+    // without a stop): its buffers are freed, so the device must be closed
+    // before that, or SDL's audio thread would read freed memory.
+    setenv("SDL_DISKAUDIODELAY", "20", 1);
+    const std::string source =
+        WriteSource("long.wav", PcmWav(2, 44100, 16, Pattern16Samples(SourceBlockFrames * 10, 2)));
+    const PcmFormat format{2, 44100, 16};
+    {
+        WindowInbox inbox;
+        CWaveFile closing(inbox.Target());
+        ASSERT_TRUE(closing.PrepareJob({}, source, "", format.channels, format.rate, format.bits,
+                                       SourceBlockFrames, -1));
+        ASSERT_TRUE(closing.StartPlay());
+        std::this_thread::sleep_for(200ms);
+        ASSERT_EQ(closing.State(), WS_PLAYING);
+        closing.QuitWorker();
+        const auto size = std::filesystem::file_size(capture_);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(std::filesystem::file_size(capture_), size) << "the device still plays";
+        EXPECT_EQ(inbox.Pending(), 0u);
+    }
+    // The sound system is free again for the next engine.
+    ASSERT_TRUE(Prepare({}, source, "", format));
+    EXPECT_TRUE(engine_.StartPlay());
+    EXPECT_TRUE(engine_.StopPlay());
+}
+
 TEST_F(PlayJob, StopWhileABlockIsBeingProducedEndsTheJob) {
     const std::string source =
         WriteSource("long.wav", PcmWav(1, 22050, 16, Pattern16Samples(SourceBlockFrames * 10, 1)));
