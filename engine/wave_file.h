@@ -84,6 +84,15 @@ private:
     void CallStops();
 
     // ---- play job (play_job.cpp) ----
+    // HandlePlay reports a started device with EnterRunningState(WS_PLAYING).
+    // Each header plays playBlocks_[i]: after ProduceBlock(playBlocks_[i]),
+    // playHeaders_[i].data = playBlocks_[i].bytes.data() and .length =
+    // playBlocks_[i].length. The device's done callback hands buffers over
+    // with PostBufferDoneFromAudioThread. At the end of the data the worker
+    // moves WS_PLAYING to WS_STOPPING_PLAY by compare-and-exchange: when that
+    // fails, the window's stop request won and its WM_WAVE_STOP_PLAY is
+    // already queued, so the stop handling (and its Destructer calls) runs
+    // once, from that message.
     void HandlePlay();
     void HandleBufferDone(WaveOutHeader* header);
     void HandleStopPlay();
