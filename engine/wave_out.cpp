@@ -20,12 +20,13 @@ std::mutex& SdlAudioMutex() {
 }
 
 // Frames SDL asks for per callback: the power of two nearest to 20 ms of
-// sound, within 256 .. 4096. Rationale: SDL lets two such buffers drain when a
+// sound, within 64 .. 4096. Rationale: SDL lets two such buffers drain when a
 // device closes, so this bounds how long a stop takes (about 40 ms at any
-// rate), while the audio thread still wakes only about 50 times a second.
+// rate above 3200 Hz), while the audio thread still wakes only about 50 times
+// a second.
 Uint16 FramesPerCallback(int rate) {
     const int target = rate / 50;
-    int frames = 256;
+    int frames = 64;
     while (frames < 4096 && frames * 3 / 2 < target) frames *= 2;
     return static_cast<Uint16>(frames);
 }
