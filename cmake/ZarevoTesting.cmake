@@ -18,8 +18,17 @@ function(zarevo_add_test name)
       add_dependencies(${name} ${shipped})
     endif()
   endforeach()
+  # An empty property value would vanish from the list and shift the pairs
+  # (ENVIRONMENT would swallow LABELS), so only given properties are passed.
+  set(test_properties "")
+  if(ARG_ENVIRONMENT)
+    list(APPEND test_properties ENVIRONMENT "${ARG_ENVIRONMENT}")
+  endif()
+  if(ARG_LABELS)
+    list(APPEND test_properties LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
-    PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" LABELS "${ARG_LABELS}"
+    PROPERTIES ${test_properties}
     DISCOVERY_TIMEOUT 60)
 endfunction()
