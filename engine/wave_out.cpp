@@ -51,7 +51,12 @@ std::unique_lock<std::mutex> LockSdlAudio() {
     return std::unique_lock<std::mutex>(SdlAudioMutex());
 }
 
-bool AcquireSdlAudio() { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+bool AcquireSdlAudio() {
+    // Starting audio starts SDL's event subsystem, which would otherwise take
+    // over SIGINT and SIGTERM and turn them into events that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
 
 void ReleaseSdlAudio() { SDL_QuitSubSystem(SDL_INIT_AUDIO); }
 

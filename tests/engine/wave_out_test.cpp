@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -276,6 +277,19 @@ TEST_F(WaveOutDisk, DeviceListAndOpenWorkFromSeveralThreadsAtOnce) {
     for (int t = 0; t < 3; ++t) {
         EXPECT_GE(counts[t], 1);
         EXPECT_EQ(opened[t], 3);
+    }
+}
+
+TEST_F(WaveOutDisk, LeavesTheProcessSignalHandlersAlone) {
+    // SDL would otherwise turn SIGINT and SIGTERM into events nobody reads,
+    // so the program could not be interrupted or terminated while it plays.
+    DoneLog log;
+    WaveOut out;
+    ASSERT_TRUE(out.Open(-1, U8Mono11025, &DoneLog::Record, &log));
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        struct sigaction current {};
+        ASSERT_EQ(sigaction(signalNumber, nullptr, &current), 0);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << signalNumber;
     }
 }
 
