@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
+#include <cstdio>
 #include <exception>
 
 #include "about_dialog.h"
