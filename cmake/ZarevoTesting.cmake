@@ -21,6 +21,12 @@ function(zarevo_add_test name)
   # An empty property value would vanish from the list and shift the pairs
   # (ENVIRONMENT would swallow LABELS), so only given properties are passed.
   set(test_properties "")
+  # Test discovery splits list values, so ENVIRONMENT takes a single NAME=value;
+  # a suite that needs more sets them itself before anything reads them.
+  list(LENGTH ARG_ENVIRONMENT environment_count)
+  if(environment_count GREATER 1)
+    message(FATAL_ERROR "zarevo_add_test(${name}): ENVIRONMENT takes one NAME=value")
+  endif()
   if(ARG_ENVIRONMENT)
     list(APPEND test_properties ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
