@@ -142,6 +142,12 @@ TEST(MainWindow, FirstDroppedFileBecomesTheSource) {
     Drop(window, {QUrl(QStringLiteral("https://example.org/a.wav"))});
     EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->text(), QStringLiteral("/tmp/音声 ファイル/歌.wav"));
     EXPECT_TRUE(messages.Texts().isEmpty());
+    // A path far beyond 1000 bytes arrives whole.
+    QString longPath = QStringLiteral("/tmp");
+    while (longPath.toUtf8().size() < 2500) longPath += QStringLiteral("/長いフォルダの名前");
+    longPath += QStringLiteral("/歌.wav");
+    Drop(window, {QUrl::fromLocalFile(longPath)});
+    EXPECT_EQ(Field(window, IDC_SOURCE_PATH)->text(), longPath);
     // The fields leave dropped files to the window instead of taking URL text.
     EXPECT_FALSE(Field(window, IDC_SOURCE_PATH)->acceptDrops());
     EXPECT_FALSE(Field(window, IDC_OUTPUT_PATH)->acceptDrops());
