@@ -57,9 +57,9 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     outputField_->setAcceptDrops(false);
 
     connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_SOURCE)), &QPushButton::clicked, this,
-            [this] { BrowseInto(sourceField_, static_cast<int>(FileChoiceKind::OpenSource)); });
+            [this] { BrowseInto(sourceField_, FileChoiceKind::OpenSource); });
     connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_OUTPUT)), &QPushButton::clicked, this,
-            [this] { BrowseInto(outputField_, static_cast<int>(FileChoiceKind::SaveOutput)); });
+            [this] { BrowseInto(outputField_, FileChoiceKind::SaveOutput); });
     connect(playButton_, &QPushButton::clicked, this, &CMainDialog::OnPlayClicked);
     connect(saveButton_, &QPushButton::clicked, this, &CMainDialog::OnSaveClicked);
     connect(static_cast<QPushButton*>(controls_.at(IDC_PLAYBACK_SETTINGS)), &QPushButton::clicked, this,
@@ -161,10 +161,10 @@ void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
-void CMainDialog::BrowseInto(QLineEdit* field, int kind) {
+void CMainDialog::BrowseInto(QLineEdit* field, FileChoiceKind kind) {
     const QString folder = FolderForFileDialog(field->text());
     if (!folder.isEmpty()) QDir::setCurrent(folder);  // a failure is of no consequence
-    const QString chosen = ChooseWaveFile(this, static_cast<FileChoiceKind>(kind), folder);
+    const QString chosen = ChooseWaveFile(this, kind, folder);
     if (!chosen.isEmpty()) field->setText(chosen);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "file_choice.h"
 #include "output_settings.h"
 #include "plugin_host.h"
 
@@ -70,7 +71,7 @@ private:
     void OnSaveClicked();
     /// The common start of a play or save job; true when the job runs.
     bool StartJob(bool saving);
-    void BrowseInto(QLineEdit* field, int kind);
+    void BrowseInto(QLineEdit* field, FileChoiceKind kind);
     void OnEngineMessage(int message, std::uintptr_t wParam, std::intptr_t lParam);
     void ShutDown();
     int ProgressPercentNow() const;
