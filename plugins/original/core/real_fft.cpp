@@ -4,6 +4,7 @@
 // order does not change any result because the blocks are independent.
 #include "real_fft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -19,50 +20,25 @@ FftTables::FftTables(std::int32_t n) : length_(n) {
             sines_.push_back(std::sin(j * step));
         }
     }
-    // The permutation, as the classic j := j XOR h walk gives it.
-    std::vector<std::int32_t> reversed(static_cast<std::size_t>(n), 0);
-    std::int32_t j = 0;
-    for (std::int32_t i = 1; i <= n - 2; ++i) {
-        std::int32_t h = n / 2;
-        j ^= h;
-        while (h > j) {
-            h /= 2;
-            j ^= h;
+    // The permutation is bit reversal: the classic walk j := j XOR h visits
+    // exactly the bit-reversed partner of every i.
+    while ((std::int32_t{1} << bits_) < n) {
+        ++bits_;
+    }
+    tileBits_ = std::min(4, bits_ / 2);
+    const auto reverse = [](std::int32_t value, std::int32_t width) {
+        std::int32_t result = 0;
+        for (std::int32_t bit = 0; bit < width; ++bit) {
+            result = (result << 1) | ((value >> bit) & 1);
         }
-        reversed[i] = j;
-    }
-    if (n > 1) {
-        reversed[n - 1] = n - 1;
-    }
-    // Rationale: swapping in index order jumps across the whole array for
-    // every pair. Visiting the indices tile by tile (the top and bottom
-    // TileBits bits vary fastest, the middle bits slowest) keeps both ends
-    // of each swap within a few cache lines. Each pair is still swapped once.
-    constexpr std::int32_t TileBits = 4;
-    std::int32_t bits = 0;
-    while ((std::int32_t{1} << bits) < n) {
-        ++bits;
-    }
-    const auto addPair = [this, &reversed](std::int32_t i) {
-        if (i < reversed[i]) {
-            swapPairs_.push_back(i);
-            swapPairs_.push_back(reversed[i]);
-        }
+        return result;
     };
-    if (bits < 2 * TileBits) {
-        for (std::int32_t i = 0; i < n; ++i) {
-            addPair(i);
-        }
-        return;
+    const std::int32_t middleBits = bits_ - 2 * tileBits_;
+    for (std::int32_t middle = 0; middle < (std::int32_t{1} << middleBits); ++middle) {
+        reversedMiddle_.push_back(reverse(middle, middleBits) << tileBits_);
     }
-    const std::int32_t tile = std::int32_t{1} << TileBits;
-    const std::int32_t middleCount = std::int32_t{1} << (bits - 2 * TileBits);
-    for (std::int32_t middle = 0; middle < middleCount; ++middle) {
-        for (std::int32_t top = 0; top < tile; ++top) {
-            for (std::int32_t bottom = 0; bottom < tile; ++bottom) {
-                addPair((top << (bits - TileBits)) | (middle << TileBits) | bottom);
-            }
-        }
+    for (std::int32_t edge = 0; edge < (std::int32_t{1} << tileBits_); ++edge) {
+        reversedEdge_.push_back(reverse(edge, tileBits_));
     }
 }
 
@@ -72,9 +48,28 @@ std::size_t FftTables::StageOffset(std::int32_t d) const {
 }
 
 void FftTables::BitReverse(std::span<double> values) const {
+    // Rationale: swapping in index order jumps across the whole array for
+    // every pair. Splitting an index into top, middle and bottom bits and
+    // letting top and bottom vary fastest keeps both ends of each swap
+    // within a few cache lines; each pair is still swapped once.
     double* v = values.data();
-    for (std::size_t p = 0; p < swapPairs_.size(); p += 2) {
-        std::swap(v[swapPairs_[p]], v[swapPairs_[p + 1]]);
+    const std::int32_t tile = std::int32_t{1} << tileBits_;
+    const std::int32_t topShift = bits_ - tileBits_;
+    const auto middleCount = static_cast<std::int32_t>(reversedMiddle_.size());
+    for (std::int32_t middle = 0; middle < middleCount; ++middle) {
+        const std::int32_t base = middle << tileBits_;
+        const std::int32_t reversedBase = reversedMiddle_[middle];
+        for (std::int32_t top = 0; top < tile; ++top) {
+            const std::int32_t from = (top << topShift) | base;
+            const std::int32_t to = reversedBase | reversedEdge_[top];
+            for (std::int32_t bottom = 0; bottom < tile; ++bottom) {
+                const std::int32_t i = from | bottom;
+                const std::int32_t j = to | (reversedEdge_[bottom] << topShift);
+                if (i < j) {
+                    std::swap(v[i], v[j]);
+                }
+            }
+        }
     }
 }
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-/// Sines, cosines and the bit-reversal swaps for one transform length n (a
+/// Sines, cosines and the bit-reversal pattern for one transform length n (a
 /// power of two, at least 2), computed once so that no trigonometric call
 /// happens inside a transform.
 class FftTables {
@@ -30,7 +30,10 @@ private:
     std::int32_t length_;
     std::vector<double> cosines_;  // per stage d: cos(j 2pi/d), j = 0 .. d/4-1
     std::vector<double> sines_;    // per stage d: sin(j 2pi/d)
-    std::vector<std::int32_t> swapPairs_;  // (i, j) pairs with i < j
+    std::int32_t bits_ = 0;      // log2 n
+    std::int32_t tileBits_ = 0;  // low and high bits swapped tile by tile
+    std::vector<std::int32_t> reversedMiddle_;  // middle bits reversed, in place
+    std::vector<std::int32_t> reversedEdge_;    // tileBits_-bit reversals
 };
 
 /// Forward transform in place, unscaled, packed layout above.
