@@ -1,0 +1,134 @@
+// The built Zarevo_original.so, loaded with dlopen and driven through the
+// engine's block production: its exports, the counts per block, dry
+// reproduction through PCM, and the stop flag.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "block_producer.h"
+#include "output_buffers.h"
+#include "plugin_binding.h"
+#include "wav_source.h"
+
+namespace {
+
+/// Writes a 16-bit stereo WAV file of `frames` frames: different tones left
+/// and right. Returns the samples, interleaved.
+std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
+    for (int t = 0; t < frames; ++t) {
+        samples[2 * t] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * M_PI * 441 * t / rate)));
+        samples[2 * t + 1] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 1000 * t / rate + 1)));
+    }
+    const auto le32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)};
+    };
+    const auto le16 = [](std::uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    std::string header = "RIFF" + le32(36 + dataBytes) + "WAVEfmt " + le32(16) + le16(1) + le16(2) +
+                         le32(static_cast<std::uint32_t>(rate)) + le32(static_cast<std::uint32_t>(rate) * 4) +
+                         le16(4) + le16(16) + "data" + le32(dataBytes);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(header.data(), 1, header.size(), file);
+    for (std::int16_t s : samples) {
+        const std::string bytes = le16(static_cast<std::uint16_t>(s));
+        std::fwrite(bytes.data(), 1, 2, file);
+    }
+    std::fclose(file);
+    return samples;
+}
+
+class PluginLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module_ = dlopen(ZAREVO_PLUGIN_OUTPUT_DIR "/Zarevo_original.so", RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module_, nullptr) << dlerror();
+        applyRatio_ = static_cast<std::atomic<double>*>(dlsym(module_, "ApplyRatio"));
+        ASSERT_NE(applyRatio_, nullptr);
+        path_ = ::testing::TempDir() + "zarevo_original_library_test.wav";
+    }
+    void TearDown() override {
+        if (applyRatio_ != nullptr) applyRatio_->store(1.0);
+        ReleaseOutputBuffers();
+        if (module_ != nullptr) dlclose(module_);
+        std::remove(path_.c_str());
+    }
+
+    /// Runs a whole job over the file; returns the PCM frames of each block.
+    std::vector<std::vector<std::int16_t>> RunJob(bool stopAfterFirstBlock) {
+        PluginEntryLists lists;
+        void* modules[] = {module_};
+        EXPECT_TRUE(BindPluginEntries(modules, lists));
+        WavSource source;
+        EXPECT_TRUE(source.Open(path_));
+        lists.constructer[0]();
+        ResizeOutput(1000000);
+        BlockProducer producer;
+        PcmBlock block;
+        std::vector<std::vector<std::int16_t>> blocks;
+        const OutputFormat format{2, 44100, 16};
+        while (producer.ProduceBlock(source, 65536, format, lists.process, block)) {
+            std::vector<std::int16_t> pcm(static_cast<std::size_t>(block.length) / 2);
+            for (std::size_t i = 0; i < pcm.size(); ++i) {
+                pcm[i] = static_cast<std::int16_t>(block.bytes[2 * i] | (block.bytes[2 * i + 1] << 8));
+            }
+            blocks.push_back(std::move(pcm));
+            if (stopAfterFirstBlock) lists.stop[0]();
+        }
+        lists.destructer[0]();
+        return blocks;
+    }
+
+    void* module_ = nullptr;
+    std::atomic<double>* applyRatio_ = nullptr;
+    std::string path_;
+};
+
+}  // namespace
+
+TEST_F(PluginLibraryTest, ExportsTheEntryPointsAndTheParameterBlock) {
+    for (const char* name : {"Start_Dialog", "End_Dialog", "Constructer", "EffectEnt", "EffectStop", "Destructer",
+                             "PitchOctaves", "SpeedExponent", "ReverbAmount", "ApplyRatio", "BandMask",
+                             "ProcessMono", "ProcessLeft", "ProcessRight"}) {
+        EXPECT_NE(dlsym(module_, name), nullptr) << name;
+    }
+    EXPECT_EQ(dlsym(module_, "StandardEffectRun"), nullptr);
+    EXPECT_EQ(static_cast<std::atomic<std::int32_t>*>(dlsym(module_, "BandMask"))->load(), -1);
+    EXPECT_EQ(applyRatio_->load(), 1.0);
+}
+
+TEST_F(PluginLibraryTest, ChainWithoutApplicationGivesBackTheSourcePcm) {
+    const std::vector<std::int16_t> source = WriteWav(path_, 44100, 65536 * 3);
+    applyRatio_->store(0.0);
+    const std::vector<std::vector<std::int16_t>> blocks = RunJob(false);
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0].size(), 32768u * 2);
+    EXPECT_EQ(blocks[1].size(), 65536u * 2);
+    EXPECT_EQ(blocks[2].size(), 65536u * 2);
+    std::vector<std::int16_t> all;
+    for (const auto& b : blocks) all.insert(all.end(), b.begin(), b.end());
+    for (std::size_t i = 0; i < all.size(); ++i) ASSERT_EQ(all[i], source[i]) << i;
+}
+
+TEST_F(PluginLibraryTest, StopKeepsTheCountsAndSilencesLaterFrames) {
+    WriteWav(path_, 44100, 65536 * 4);
+    const std::vector<std::vector<std::int16_t>> normal = RunJob(false);
+    const std::vector<std::vector<std::int16_t>> stopped = RunJob(true);
+    ASSERT_EQ(normal.size(), stopped.size());
+    for (std::size_t b = 0; b < normal.size(); ++b) EXPECT_EQ(normal[b].size(), stopped[b].size()) << b;
+    // Frames after the stop add no band content: the last block is silent.
+    int loudest = 0;
+    for (std::int16_t s : stopped.back()) loudest = std::max(loudest, std::abs(static_cast<int>(s)));
+    EXPECT_EQ(loudest, 0);
+    int normalLoudest = 0;
+    for (std::int16_t s : normal.back()) normalLoudest = std::max(normalLoudest, std::abs(static_cast<int>(s)));
+    EXPECT_GT(normalLoudest, 5000);
+}
