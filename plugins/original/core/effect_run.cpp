@@ -46,6 +46,19 @@ struct EffectRun::Setting {
 void EffectRun::Construct() {
     stopRequested_.store(0, Relaxed);
     firstFrame_ = true;
+    ReleaseBuffers();
+}
+
+void EffectRun::Destruct() {
+    // The stop flag and the first-frame mark stay as the run left them; the
+    // next Construct resets them.
+    ReleaseBuffers();
+    tables_.reset();
+    fft_.reset();
+    reverb_.Release();
+}
+
+void EffectRun::ReleaseBuffers() {
     stretchedLength_ = 0;
     frameLength_ = 0;
     fifoCount_ = 0;
@@ -54,14 +67,6 @@ void EffectRun::Construct() {
                                  &inputFifo_[0], &inputFifo_[1], &reverbSpectrum_}) {
         buffer->Release();
     }
-}
-
-void EffectRun::Destruct() {
-    Construct();
-    // The stop flag and the first-frame mark stay as the run left them.
-    tables_.reset();
-    fft_.reset();
-    reverb_.Release();
 }
 
 bool EffectRun::PrepareBuffers(const Setting& setting) {

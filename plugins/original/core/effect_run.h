@@ -51,6 +51,7 @@ public:
 
 private:
     struct Setting;
+    void ReleaseBuffers();
     bool PrepareBuffers(const Setting& setting);
     bool AppendInput(int count, const ChannelBuffers* in);
     void ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt);

@@ -141,6 +141,8 @@ TEST_F(EffectRunTest, StopCutsBandWorkWhileCountsStay) {
     }
     EXPECT_EQ(counts, expected);
     EXPECT_TRUE(run_.StopRequested());
+    run_.Destruct();
+    EXPECT_TRUE(run_.StopRequested());
     run_.Construct();
     EXPECT_FALSE(run_.StopRequested());
 }
