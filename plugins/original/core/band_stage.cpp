@@ -212,7 +212,14 @@ void RunBandStage(const BandTables& tables, const FftTables& fft, BandStageFrame
         }
         // Copy only the band's own part of the spectrum; the rest is zero
         // except the constant component, which passes whole into every band.
-        std::fill(frame.bandSignal.begin(), frame.bandSignal.end(), 0.0);
+        const std::int32_t first = entry.firstIndex;
+        const std::int32_t last = first + static_cast<std::int32_t>(entry.weights.size()) - 1;
+        const auto clear = [band](std::int32_t from, std::int32_t to) {
+            if (from < to) std::fill(band + from, band + to, 0.0);
+        };
+        clear(1, first);
+        clear(last + 1, n - last);
+        clear(n - first + 1, n);
         band[0] = spectrum[0];
         for (std::size_t w = 0; w < entry.weights.size(); ++w) {
             const std::int32_t i = entry.firstIndex + static_cast<std::int32_t>(w);
