@@ -90,18 +90,22 @@ void SpliceBand(std::span<const double> x, std::span<double> y, const Crossfade&
         const std::int32_t outputAnchor = anchor;
         const std::int32_t inputAnchor = input;
 
-        std::int32_t w = outputAnchor - s;
-        std::int32_t r = inputAnchor - s;
-        for (std::int32_t n = 0; n < crossfade; ++n) {
-            if (w >= 0 && r >= 0) {
-                y[w] += fade.In(n) * x[r];
-            }
-            ++w;
-            ++r;
-            if (w >= outputLength || r >= inputLength) {
-                return;
-            }
+        // Fade-in over n = 0 .. F-1 at w = Pc - s + n, r = Qc - s + n: only
+        // steps with both positions at 0 or above write, and the splice ends
+        // after the step that brings w to M or r to N.
+        const std::int32_t fadeStartW = outputAnchor - s;
+        const std::int32_t fadeStartR = inputAnchor - s;
+        const std::int32_t lastStep = std::min(outputLength - fadeStartW, inputLength - fadeStartR) - 1;
+        const std::int32_t firstWritten = std::max({0, -fadeStartW, -fadeStartR});
+        const std::int32_t lastWritten = std::min(crossfade - 1, lastStep);
+        for (std::int32_t n = firstWritten; n <= lastWritten; ++n) {
+            y[fadeStartW + n] += fade.In(n) * x[fadeStartR + n];
         }
+        if (lastStep <= crossfade - 1) {
+            return;
+        }
+        std::int32_t w = fadeStartW + crossfade;
+        std::int32_t r = fadeStartR + crossfade;
         if (static_cast<std::int64_t>(inputAnchor) + crossfade >= inputLength) {
             return;
         }
