@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@ namespace {
 std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
     for (int t = 0; t < frames; ++t) {
-        samples[2 * t] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * M_PI * 441 * t / rate)));
-        samples[2 * t + 1] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 1000 * t / rate + 1)));
+        samples[2 * t] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * t / rate)));
+        samples[2 * t + 1] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * std::numbers::pi * 1000 * t / rate + 1)));
     }
     const auto le32 = [](std::uint32_t v) {
         return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
