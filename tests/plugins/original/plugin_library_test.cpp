@@ -2,6 +2,7 @@
 // engine's block production: its exports, the counts per block, dry
 // reproduction through PCM, and the stop flag.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <dlfcn.h>
 
@@ -54,7 +55,11 @@ protected:
         ASSERT_NE(module_, nullptr) << dlerror();
         applyRatio_ = static_cast<std::atomic<double>*>(dlsym(module_, "ApplyRatio"));
         ASSERT_NE(applyRatio_, nullptr);
-        path_ = ::testing::TempDir() + "zarevo_original_library_test.wav";
+        // ctest runs the tests of this suite in parallel processes: each
+        // needs its own file, or one test's clean-up removes another's source.
+        path_ = ::testing::TempDir() + "zarevo_original_library_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                std::to_string(getpid()) + ".wav";
     }
     void TearDown() override {
         if (applyRatio_ != nullptr) applyRatio_->store(1.0);
