@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "regular_file.h"
+
 namespace {
 
 std::uint32_t ReadLe32(const std::uint8_t* at) {
@@ -43,7 +45,7 @@ bool WavSource::Open(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_.reset(OpenRegularFileStream(path));
     if (!file_) {
         return false;
     }

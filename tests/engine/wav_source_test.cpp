@@ -1,5 +1,6 @@
 // Tests of the source WAV header walk and the block fetch.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/test_env.h"
@@ -123,6 +124,15 @@ TEST_F(WavSourceOpen, RecognisesTheSameFileUnderAnotherName) {
     EXPECT_TRUE(source.IsSameFileAs(dir.Path("hard.wav")));
     EXPECT_FALSE(source.IsSameFileAs(dir.Path("other.wav")));
     EXPECT_FALSE(source.IsSameFileAs(dir.Path("not-there.wav")));
+}
+
+TEST_F(WavSourceOpen, RefusesFifosDirectoriesAndDevicesWithoutBlocking) {
+    // A FIFO with no writer would block a plain open() for ever.
+    const std::string fifo = dir.Path("fifo.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(source.Open(fifo));
+    EXPECT_FALSE(source.Open(dir.Path("")));
+    EXPECT_FALSE(source.Open("/dev/zero"));
 }
 
 TEST_F(WavSourceFetch, PadsTheLastBlockWithSilenceAndThenEnds) {
