@@ -23,7 +23,7 @@ std::int64_t WorkingFramesPerBlock(int sourceFrames, int outputRate, int sourceR
     return static_cast<std::int64_t>(sourceFrames) * outputRate / sourceRate;
 }
 
-bool BlockProducer::ProduceBlock(WavSource& source, int sourceFrames, const OutputFormat& format,
+bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                                  std::span<const ZarevoEffectEntFn> chain, PcmBlock& out) {
     if (source.Consumed() >= source.DataSize()) {
         return false;

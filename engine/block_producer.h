@@ -33,7 +33,7 @@ public:
     /// are exhausted. `chain` is each plug-in's EffectEnt, in chain order.
     /// A plug-in result outside 0 .. OutputCapacity is clamped into it, so a
     /// misbehaving plug-in cannot make the engine read past its buffers.
-    bool ProduceBlock(WavSource& source, int sourceFrames, const OutputFormat& format,
+    bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                       std::span<const ZarevoEffectEntFn> chain, PcmBlock& out);
     /// Working frames of the last block (before the chain).
     int BlockFrames() const { return blockFrames_; }

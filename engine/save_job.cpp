@@ -1,6 +1,7 @@
 // The save job: the whole conversion of the source into a new WAV file runs
 // inside the one handler of WM_WAVE_SAVE. The window stops it through the
 // state word, which the loop tests before every block.
+#include "job_end.h"
 #include "output_buffers.h"
 #include "wav_writer.h"
 #include "wave_file.h"
@@ -45,5 +46,7 @@ void CWaveFile::HandleSave() {
     CallDestructers();
     block.Release();
     state_.store(WS_IDLE);
-    postToWindow_(WM_WAVE_SAVE_ENDED, 0, completed ? 1 : 0);
+    JobEnd end = completed ? JobEnd::Completed : JobEnd::Stopped;
+    if (source_.ReadFailed()) end = JobEnd::ReadFailed;  // the data ended early: not complete
+    postToWindow_(WM_WAVE_SAVE_ENDED, 0, static_cast<std::intptr_t>(end));
 }

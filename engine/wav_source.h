@@ -9,13 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "block_source.h"
 #include "grow_buffer.h"
 
 /// Widest source frame accepted, in bytes (256 channels of 32 bits): bounds
 /// the raw block at 64 MiB.
 inline constexpr int MaxSourceFrameBytes = 1024;
 
-class WavSource {
+class WavSource : public BlockSource {
 public:
     /// Closes any open source, then opens `path` and walks its header. True
     /// when the file is RIFF "WAVE" with exactly one "fmt " chunk of integer

@@ -16,7 +16,7 @@
 #include "message_queue.h"
 #include "plugin_binding.h"
 #include "post_to_window.h"
-#include "wav_source.h"
+#include "source_file.h"
 #include "wave_messages.h"
 #include "wave_out.h"
 
@@ -48,8 +48,8 @@ public:
     /// [window] Ends the worker thread and waits for it.
     void QuitWorker();
 
-    /// [any thread] Progress of the running job: source data bytes fetched so
-    /// far, and the source's data size in bytes.
+    /// [any thread] Progress of the running job: source data fetched so far,
+    /// and the source's whole data (bytes of a WAV, frames of a decoded file).
     std::int64_t Consumed() const;
     std::int64_t DataSize() const;
     /// [any thread] The state word, one of WaveStateValue.
@@ -116,7 +116,7 @@ private:
     PluginEntryLists plugins_;
 
     // Worker only.
-    WavSource source_;
+    SourceFile source_;
     BlockProducer producer_;
 
     MessageQueue queue_;

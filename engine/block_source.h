@@ -1,0 +1,39 @@
+// What block production reads: a source of interleaved integer PCM frames,
+// fetched one block at a time. The engine's own RIFF reader and the
+// libsndfile decoder both provide it, so the conversion, the plug-in chain and
+// the encoding behind them are the same for every kind of file.
+#pragma once
+
+#include <cstdint>
+
+#include "grow_buffer.h"
+
+class BlockSource {
+public:
+    virtual ~BlockSource() = default;
+
+    virtual int Channels() const = 0;
+    /// Frames per second; above 0 once open.
+    virtual int Rate() const = 0;
+    /// Width of one sample in the fetched blocks: 8, 16, 24 or 32.
+    virtual int Bits() const = 0;
+
+    /// [any thread] Progress of the running job: the whole data and what has
+    /// been fetched so far, in the source's own unit (bytes or frames; only
+    /// their ratio is shown).
+    virtual std::int64_t DataSize() const = 0;
+    virtual std::int64_t Consumed() const = 0;
+    /// Starts the next job at the beginning of the data.
+    virtual void ResetConsumed() = 0;
+
+    /// Fetches the next block of `frames` frames into `raw` as little-endian
+    /// integer PCM of Bits() (used count = frames x Channels() x Bits() / 8);
+    /// the part past the end of the data is silence. False, with `raw`
+    /// untouched, when there is no further block.
+    virtual bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) = 0;
+
+    /// True when the data ended early because the source could not be read
+    /// to its end (a damaged or shrinking file): the job failed, it did not
+    /// complete.
+    virtual bool ReadFailed() const { return false; }
+};

@@ -1,0 +1,44 @@
+// The job's source file, whatever its format: integer-PCM RIFF/WAVE goes to
+// the engine's own reader (with its rules and mends), every other file to the
+// libsndfile decoder. Block production and progress read the one that took it.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "block_source.h"
+#include "decoded_source.h"
+#include "wav_source.h"
+
+class SourceFile : public BlockSource {
+public:
+    /// Closes any open source, then opens `path`: first as integer-PCM WAV,
+    /// then through the decoder, which refuses integer-PCM WAV so that a WAV
+    /// the own reader refuses stays refused. A refusal by both is logged on
+    /// stderr in one line.
+    bool Open(const std::string& path);
+    void Close();
+    /// True when the decoder took the open source.
+    bool IsDecoded() const { return &Active() == &decoded_; }
+    /// True when `path` names an existing file that is the open source.
+    bool IsSameFileAs(const std::string& path) const;
+
+    int Channels() const override { return Active().Channels(); }
+    int Rate() const override { return Active().Rate(); }
+    int Bits() const override { return Active().Bits(); }
+    /// [any thread] Bytes for the own reader, frames for decoded sources.
+    std::int64_t DataSize() const override { return Active().DataSize(); }
+    std::int64_t Consumed() const override { return Active().Consumed(); }
+    void ResetConsumed() override { Active().ResetConsumed(); }
+    bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override { return Active().FetchBlock(frames, raw); }
+    bool ReadFailed() const override { return Active().ReadFailed(); }
+
+private:
+    BlockSource& Active() const { return *active_.load(); }
+
+    WavSource wav_;
+    DecodedSource decoded_;
+    // Read by the window's progress display while the worker opens; both
+    // readers live as long as this object, so either is always safe to ask.
+    std::atomic<BlockSource*> active_{&wav_};
+};

@@ -1,0 +1,250 @@
+// Sources in other formats than integer-PCM WAV, decoded with libsndfile. The
+// encoded files are made here, with libsndfile, from the same samples as a WAV
+// built byte by byte: a lossless one must save exactly the WAV's bytes, a
+// lossy one must decode to about the right sound and length.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <numbers>
+
+#include "support/test_env.h"
+#include "support/wav_bytes.h"
+#include "job_end.h"
+#include "source_file.h"
+#include "wave_file.h"
+
+namespace {
+
+/// Writes `frames` frames through libsndfile in `format`; `sample(f, c)` is a
+/// 32-bit left-justified integer sample.
+void Encode(const std::string& path, int format, int rate, int channels, int frames,
+            const std::function<int(int, int)>& sample) {
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    ASSERT_TRUE(sf_format_check(&info)) << std::hex << format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<int> data(static_cast<std::size_t>(frames) * channels);
+    for (int f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) data[static_cast<std::size_t>(f) * channels + c] = sample(f, c);
+    }
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
+        // libsndfile stores integers in a float file unscaled: give it the
+        // values at full scale 1.0 (exact: every sample has at most 24 bits).
+        std::vector<double> scaled(data.begin(), data.end());
+        for (double& x : scaled) x /= 2147483648.0;
+        EXPECT_EQ(sf_writef_double(file, scaled.data(), frames), frames);
+    } else {
+        EXPECT_EQ(sf_writef_int(file, data.data(), frames), frames);
+    }
+    sf_close(file);
+}
+
+/// A 24-bit pattern whose low byte is not zero, so every bit counts.
+std::int32_t Pattern24(int frame, int channel) { return Pattern16(frame, channel) * 256 + (frame * 13 + channel) % 256; }
+
+Bytes Pattern24Samples(int frames, int channels) {
+    Bytes bytes;
+    for (int f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) {
+            const auto value = static_cast<std::uint32_t>(Pattern24(f, c));
+            for (int b = 0; b < 3; ++b) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+        }
+    }
+    return bytes;
+}
+
+struct DecodedSaveTest : ::testing::Test {
+    TempDir dir;
+    WindowInbox inbox;
+    CWaveFile engine{inbox.Target()};
+
+    /// Saves `source` with no plug-in; returns the end code (-1 when the job
+    /// did not start) and the output's bytes in `bytes`.
+    long Save(const std::string& source, const OutputFormat& format, Bytes& bytes) {
+        const std::string output = dir.Path("out.wav");
+        unlink(output.c_str());
+        if (!engine.PrepareJob({}, source, output, format.channels, format.rate, format.bits, SourceBlockFrames, -1) ||
+            !engine.StartSave()) {
+            return -1;
+        }
+        const auto message = inbox.Next();
+        if (!message || message->message != WM_WAVE_SAVE_ENDED) return -1;
+        bytes = ReadFileBytes(output);
+        return static_cast<long>(message->lParam);
+    }
+};
+
+TEST_F(DecodedSaveTest, LosslessFilesSaveExactlyTheBytesOfTheirWav) {
+    constexpr int kFrames = 150000;  // three blocks, the last one partly silence
+    struct Case {
+        const char* name;
+        int format;
+        bool wide;  // 24-bit values instead of 16-bit ones
+    };
+    const Case cases[] = {
+        {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},      {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+        {"double.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, false}, {"ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, false},
+        {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false},      {"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, false},
+        {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false},      {"caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, false},
+        {"24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, true},    {"24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, true},
+        {"24f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},      {"24ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, true},
+    };
+    const OutputFormat formats[] = {{2, 44100, 16}, {1, 48000, 8}};
+    for (const bool wide : {false, true}) {
+        const std::string wav = dir.Path(wide ? "ref24.wav" : "ref16.wav");
+        WriteFileBytes(wav, wide ? PcmWav(2, 44100, 24, Pattern24Samples(kFrames, 2))
+                                 : PcmWav(2, 44100, 16, Pattern16Samples(kFrames, 2)));
+        for (const OutputFormat& format : formats) {
+            Bytes expected;
+            ASSERT_EQ(Save(wav, format, expected), 1);
+            ASSERT_GT(expected.size(), 44u);
+            for (const Case& c : cases) {
+                if (c.wide != wide) continue;
+                SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(format.rate));
+                const std::string encoded = dir.Path(std::string("in.") + c.name);
+                Encode(encoded, c.format, 44100, 2, kFrames, [&](int f, int ch) {
+                    return wide ? Pattern24(f, ch) * 256 : Pattern16(f, ch) * 65536;
+                });
+                Bytes saved;
+                EXPECT_EQ(Save(encoded, format, saved), 1);
+                EXPECT_TRUE(saved == expected) << "saved " << saved.size() << " bytes, the WAV " << expected.size();
+                // A decoded source counts its progress in frames.
+                EXPECT_EQ(engine.DataSize(), kFrames);
+                EXPECT_EQ(engine.Consumed(), kFrames);
+            }
+        }
+    }
+}
+
+TEST_F(DecodedSaveTest, FloatSamplesClipAtFullScaleAndRoundHalfUp) {
+    // Beyond full scale a float file clips; it never wraps to the other sign.
+    const float samples[] = {1.0f, 1.5f, -1.5f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
+                             0.5f / 32768, -0.5f / 32768, 32767.0f / 32768, 1e9f};
+    const short expected[] = {32767, 32767, -32768, -32768, 0, 1, 0, 32767, 32767};
+    const std::string source = dir.Path("loud.wav");
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(source.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(sf_writef_float(file, samples, std::size(samples)), static_cast<sf_count_t>(std::size(samples)));
+    sf_close(file);
+
+    Bytes saved;
+    ASSERT_EQ(Save(source, {1, 8000, 16}, saved), 1);
+    ASSERT_GE(saved.size(), 44 + 2 * std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const auto value = static_cast<short>(saved[44 + 2 * i] | (saved[45 + 2 * i] << 8));
+        EXPECT_EQ(value, expected[i]) << "sample " << i;
+    }
+}
+
+TEST_F(DecodedSaveTest, ADecodedFileThatEndsEarlyFailsTheSave) {
+    // The FLAC header states 200000 frames; the file holds about half.
+    const std::string source = dir.Path("cut.flac");
+    Encode(source, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, 200000,
+           [](int f, int c) { return Pattern16(f, c) * 65536; });
+    struct stat status {};
+    ASSERT_EQ(stat(source.c_str(), &status), 0);
+    ASSERT_EQ(truncate(source.c_str(), status.st_size / 2), 0);
+    Bytes saved;
+    EXPECT_EQ(Save(source, {2, 44100, 16}, saved), static_cast<long>(JobEnd::ReadFailed));
+    EXPECT_EQ(engine.State(), WS_IDLE);
+}
+
+TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes) {
+    TempDir dir;
+    SourceFile source;
+    WriteFileBytes(dir.Path("plain.wav"), PcmWav(2, 8000, 16, Pattern16Samples(100, 2)));
+    ASSERT_TRUE(source.Open(dir.Path("plain.wav")));
+    EXPECT_FALSE(source.IsDecoded());
+    EXPECT_EQ(source.DataSize(), 400) << "bytes, as the own reader counts";
+
+    // Integer PCM that the own reader refuses (12-bit samples) stays refused,
+    // although libsndfile would read it.
+    const std::string odd = dir.Path("twelve.wav");
+    WriteFileBytes(odd, PcmWav(1, 8000, 12, Pattern16Samples(100, 1)));
+    SF_INFO info{};
+    SNDFILE* libsndfileTakesIt = sf_open(odd.c_str(), SFM_READ, &info);
+    ASSERT_NE(libsndfileTakesIt, nullptr) << "the case needs a file libsndfile opens";
+    sf_close(libsndfileTakesIt);
+    EXPECT_FALSE(source.Open(odd));
+
+    WriteFileBytes(dir.Path("text.wav"), Bytes{'n', 'o', ' ', 's', 'o', 'u', 'n', 'd'});
+    EXPECT_FALSE(source.Open(dir.Path("text.wav")));
+    EXPECT_FALSE(source.Open(dir.Path("missing.flac")));
+    EXPECT_FALSE(source.Open(""));
+    // Neither reader blocks on a FIFO or takes a directory or a device.
+    const std::string fifo = dir.Path("fifo.flac");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(source.Open(fifo));
+    EXPECT_FALSE(source.Open(dir.Path("")));
+    EXPECT_FALSE(source.Open("/dev/zero"));
+}
+
+TEST(SourceFileOpen, LossyFilesDecodeToTheSoundAndLengthTheyWereMadeFrom) {
+    constexpr int kFrames = 100000;
+    struct Case {
+        const char* name;
+        int format;
+        int rate;
+        int codecFrame;  // frames of one codec frame: the length tolerance
+    };
+    const Case cases[] = {
+        {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 1152},
+        {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2048},
+        {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000, 960},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Path(std::string("tone.") + c.name);
+        // 441 Hz at half scale on the left, silence on the right.
+        const double step = 2 * std::numbers::pi * 441.0 / c.rate;
+        Encode(path, c.format, c.rate, 2, kFrames, [&](int f, int ch) {
+            return ch == 0 ? static_cast<int>(std::lround(0.5 * std::sin(step * f) * 2147483647.0)) : 0;
+        });
+        SourceFile source;
+        ASSERT_TRUE(source.Open(path));
+        EXPECT_TRUE(source.IsDecoded());
+        EXPECT_EQ(source.Channels(), 2);
+        EXPECT_EQ(source.Rate(), c.rate);
+        EXPECT_EQ(source.Bits(), 32);
+        EXPECT_NEAR(static_cast<double>(source.DataSize()), kFrames, c.codecFrame);
+
+        GrowBuffer<std::uint8_t> raw;
+        double leftSquares = 0;
+        double rightSquares = 0;
+        std::int64_t frames = 0;
+        while (source.FetchBlock(SourceBlockFrames, raw)) {
+            const std::int64_t inBlock = std::min<std::int64_t>(SourceBlockFrames, source.Consumed() - frames);
+            for (std::int64_t f = 0; f < inBlock; ++f) {
+                for (int ch = 0; ch < 2; ++ch) {
+                    const std::uint8_t* at = raw.Data() + 8 * f + 4 * ch;
+                    const auto value = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
+                                                                 (static_cast<std::uint32_t>(at[3]) << 24));
+                    const double x = value / 2147483648.0;
+                    (ch == 0 ? leftSquares : rightSquares) += x * x;
+                }
+            }
+            frames += inBlock;
+        }
+        EXPECT_FALSE(source.ReadFailed());
+        EXPECT_EQ(frames, source.DataSize());
+        const double leftRms = std::sqrt(leftSquares / static_cast<double>(frames));
+        EXPECT_NEAR(leftRms, 0.5 / std::numbers::sqrt2, 0.05) << "the tone, not silence";
+        EXPECT_LT(std::sqrt(rightSquares / static_cast<double>(frames)), 0.02);
+    }
+}
+
+}  // namespace
