@@ -3,7 +3,10 @@
 
 #include <QFileDialog>
 #include <QStringList>
+#include <QUrl>
 #include <utility>
+
+#include "path_field.h"
 
 namespace {
 
@@ -12,20 +15,20 @@ FileChooser& CurrentChooser() {
     return chooser;
 }
 
-QString ShowFileDialog(QWidget* parent, FileChoiceKind kind, const QString& folder) {
+QByteArray ShowFileDialog(QWidget* parent, FileChoiceKind kind, const QString& folder) {
     QFileDialog dialog(parent);
     const bool opening = kind == FileChoiceKind::OpenSource;
     dialog.setAcceptMode(opening ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    // Rationale: on Linux many files have no extension; "*" lists them all,
-    // where "*.*" would hide them.
-    dialog.setNameFilters({QStringLiteral("waveファイル(*.wav)"), QStringLiteral("全てのファイル(*)")});
+    dialog.setNameFilters(FileDialogFilters(kind));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.front();
+    // A URL keeps the name's bytes where the platform's dialog hands them
+    // over; names the dialog could only show are matched back to the folder.
+    const QList<QUrl> chosen = dialog.selectedUrls();
+    return chosen.isEmpty() ? QByteArray() : ResolveShownPath(LocalPathBytes(chosen.front()));
 }
 
 }  // namespace
@@ -35,11 +38,20 @@ QString FolderForFileDialog(const QString& fieldText) {
     return slash < 0 ? fieldText : fieldText.left(slash + 1);
 }
 
+QStringList FileDialogFilters(FileChoiceKind kind) {
+    // Rationale: on Linux many files have no extension; "*" lists them all,
+    // where "*.*" would hide them.
+    const QString wave = QStringLiteral("waveファイル(*.wav)");
+    const QString all = QStringLiteral("全てのファイル(*)");
+    if (kind == FileChoiceKind::SaveOutput) return {wave, all};
+    return {QStringLiteral("音声ファイル(*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.w64 *.caf)"), wave, all};
+}
+
 FileChooser SetFileChooser(FileChooser chooser) {
     return std::exchange(CurrentChooser(), std::move(chooser));
 }
 
-QString ChooseWaveFile(QWidget* parent, FileChoiceKind kind, const QString& folder) {
+QByteArray ChooseWaveFile(QWidget* parent, FileChoiceKind kind, const QString& folder) {
     if (const FileChooser& chooser = CurrentChooser()) return chooser(parent, kind, folder);
     return ShowFileDialog(parent, kind, folder);
 }

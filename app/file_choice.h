@@ -1,8 +1,10 @@
-// Choosing the source or output WAV file with the platform's file dialog, and
-// the folder it starts in. Tests replace the chooser to answer it.
+// Choosing the source or output file with the platform's file dialog, and the
+// folder it starts in. Tests replace the chooser to answer it.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -16,14 +18,20 @@ enum class FileChoiceKind {
 /// including its last "/", or the whole text when it has none. No length limit.
 QString FolderForFileDialog(const QString& fieldText);
 
+/// The dialog's filters: for a source, every sound file the engine reads,
+/// then WAV files, then all files; for the output, which is always WAV, WAV
+/// files and all files.
+QStringList FileDialogFilters(FileChoiceKind kind);
+
 /// Shows the dialog over `parent`, starting in `folder` (when not empty), and
-/// returns the chosen full path, or an empty string when cancelled.
-using FileChooser = std::function<QString(QWidget* parent, FileChoiceKind kind, const QString& folder)>;
+/// returns the chosen full path as the file system's bytes, or an empty array
+/// when cancelled.
+using FileChooser = std::function<QByteArray(QWidget* parent, FileChoiceKind kind, const QString& folder)>;
 
 /// Routes every later ChooseWaveFile to `chooser`; empty restores the dialog.
 /// Returns the chooser that was in force.
 FileChooser SetFileChooser(FileChooser chooser);
 
-/// Asks for a WAV file: filters "waveファイル(*.wav)" and all files, default
-/// suffix "wav".
-QString ChooseWaveFile(QWidget* parent, FileChoiceKind kind, const QString& folder);
+/// Asks for a file with FileDialogFilters(kind), default suffix "wav". The
+/// bytes of a name that is not UTF-8 come through whole.
+QByteArray ChooseWaveFile(QWidget* parent, FileChoiceKind kind, const QString& folder);

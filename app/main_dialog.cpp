@@ -43,6 +43,8 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     controls_ = dialogkit::BuildControls(this, mainwindow::Controls());
     sourceField_ = static_cast<QLineEdit*>(controls_.at(IDC_SOURCE_PATH));
     outputField_ = static_cast<QLineEdit*>(controls_.at(IDC_OUTPUT_PATH));
+    sourcePath_ = PathField(sourceField_);
+    outputPath_ = PathField(outputField_);
     playButton_ = static_cast<QPushButton*>(controls_.at(IDC_PLAY));
     saveButton_ = static_cast<QPushButton*>(controls_.at(IDC_SAVE));
     tabs_ = static_cast<QTabWidget*>(controls_.at(IDC_EFFECT_TABS));
@@ -57,9 +59,9 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     outputField_->setAcceptDrops(false);
 
     connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_SOURCE)), &QPushButton::clicked, this,
-            [this] { BrowseInto(sourceField_, FileChoiceKind::OpenSource); });
+            [this] { BrowseInto(sourcePath_, FileChoiceKind::OpenSource); });
     connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_OUTPUT)), &QPushButton::clicked, this,
-            [this] { BrowseInto(outputField_, FileChoiceKind::SaveOutput); });
+            [this] { BrowseInto(outputPath_, FileChoiceKind::SaveOutput); });
     connect(playButton_, &QPushButton::clicked, this, &CMainDialog::OnPlayClicked);
     connect(saveButton_, &QPushButton::clicked, this, &CMainDialog::OnSaveClicked);
     connect(static_cast<QPushButton*>(controls_.at(IDC_PLAYBACK_SETTINGS)), &QPushButton::clicked, this,
@@ -161,11 +163,11 @@ void CMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     menu.exec(event->globalPos());
 }
 
-void CMainDialog::BrowseInto(QLineEdit* field, FileChoiceKind kind) {
-    const QString folder = FolderForFileDialog(field->text());
+void CMainDialog::BrowseInto(PathField& path, FileChoiceKind kind) {
+    const QString folder = FolderForFileDialog(path.Text());
     if (!folder.isEmpty()) QDir::setCurrent(folder);  // a failure is of no consequence
-    const QString chosen = ChooseWaveFile(this, kind, folder);
-    if (!chosen.isEmpty()) field->setText(chosen);
+    const QByteArray chosen = ChooseWaveFile(this, kind, folder);
+    if (!chosen.isEmpty()) path.SetBytes(chosen);
 }
 
 void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
@@ -176,8 +178,9 @@ void CMainDialog::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     // Only the first dropped file counts; it replaces the source path even
     // while a job runs, which keeps the path it started with.
+    // The URL's own bytes, not its text: a name that is not UTF-8 stays whole.
     if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-    sourceField_->setText(urls.front().toLocalFile());
+    sourcePath_.SetBytes(LocalPathBytes(urls.front()));
     event->acceptProposedAction();
 }
 

@@ -12,6 +12,7 @@
 
 #include "file_choice.h"
 #include "output_settings.h"
+#include "path_field.h"
 #include "plugin_host.h"
 
 class CWaveFile;
@@ -71,7 +72,7 @@ private:
     void OnSaveClicked();
     /// The common start of a play or save job; true when the job runs.
     bool StartJob(bool saving);
-    void BrowseInto(QLineEdit* field, FileChoiceKind kind);
+    void BrowseInto(PathField& path, FileChoiceKind kind);
     void OnEngineMessage(int message, std::uintptr_t wParam, std::intptr_t lParam);
     void ShutDown();
     int ProgressPercentNow() const;
@@ -85,6 +86,8 @@ private:
     std::map<int, QWidget*> controls_;  // children of this window
     QLineEdit* sourceField_ = nullptr;
     QLineEdit* outputField_ = nullptr;
+    PathField sourcePath_;  // sourceField_ with the bytes of a dropped or chosen name
+    PathField outputPath_;
     QPushButton* playButton_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QTabWidget* tabs_ = nullptr;

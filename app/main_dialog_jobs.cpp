@@ -118,8 +118,8 @@ bool CMainDialog::StartJob(bool saving) {
     const JobTexts texts = saving ? JobTexts{messages::kOpenSaveFailed, messages::kStartSaveFailed}
                                   : JobTexts{messages::kOpenPlayFailed, messages::kStartPlayFailed};
     // The texts are taken as they stand; the engine judges them.
-    const std::string sourcePath = QFile::encodeName(sourceField_->text()).toStdString();
-    const std::string outputPath = QFile::encodeName(outputField_->text()).toStdString();
+    const std::string sourcePath = sourcePath_.Bytes().toStdString();
+    const std::string outputPath = outputPath_.Bytes().toStdString();
     const int channels = saving ? saveFormat_.channels : playback_.channels;
     const int rate = saving ? ResolveRate(saveFormat_) : ResolveRate(playback_);
     const int bits = saving ? saveFormat_.bits : playback_.bits;

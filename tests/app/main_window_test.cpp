@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -50,7 +51,7 @@ struct ChooserRecorder {
         previous = SetFileChooser([this](QWidget*, FileChoiceKind kind, const QString& folder) {
             kinds.push_back(kind);
             folders.push_back(folder);
-            return answer;
+            return QFile::encodeName(answer);
         });
     }
     ~ChooserRecorder() { SetFileChooser(previous); }
