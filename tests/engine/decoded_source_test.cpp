@@ -247,4 +247,29 @@ TEST(SourceFileOpen, LossyFilesDecodeToTheSoundAndLengthTheyWereMadeFrom) {
     }
 }
 
+TEST(SourceFileOpen, AnOggStreamCutShortDecodesWhatItHolds) {
+    // Without its last page an Ogg file does not state its length: the data
+    // end where the decoder ends, and that is no failure.
+    TempDir dir;
+    const std::string path = dir.Path("cut.ogg");
+    Encode(path, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 1, 200000,
+           [](int f, int) { return Pattern16(f, 0) * 32768; });
+    struct stat status {};
+    ASSERT_EQ(stat(path.c_str(), &status), 0);
+    ASSERT_EQ(truncate(path.c_str(), status.st_size / 2), 0);
+
+    SourceFile source;
+    ASSERT_TRUE(source.Open(path));
+    EXPECT_GT(source.DataSize(), 200000) << "the length is not known yet";
+    EXPECT_EQ(ProgressPercent(0, source.DataSize()), 0);
+    GrowBuffer<std::uint8_t> raw;
+    int blocks = 0;
+    while (source.FetchBlock(SourceBlockFrames, raw)) ++blocks;
+    EXPECT_FALSE(source.ReadFailed());
+    EXPECT_EQ(source.Consumed(), source.DataSize());
+    EXPECT_GT(source.DataSize(), 20000);
+    EXPECT_LT(source.DataSize(), 150000);
+    EXPECT_EQ(blocks, (source.DataSize() + SourceBlockFrames - 1) / SourceBlockFrames);
+}
+
 }  // namespace
