@@ -47,9 +47,7 @@ QStringList FileDialogFilters(FileChoiceKind kind) {
     return {QStringLiteral("音声ファイル(*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.w64 *.caf)"), wave, all};
 }
 
-FileChooser SetFileChooser(FileChooser chooser) {
-    return std::exchange(CurrentChooser(), std::move(chooser));
-}
+FileChooser SetFileChooser(FileChooser chooser) { return std::exchange(CurrentChooser(), std::move(chooser)); }
 
 QByteArray ChooseWaveFile(QWidget* parent, FileChoiceKind kind, const QString& folder) {
     if (const FileChooser& chooser = CurrentChooser()) return chooser(parent, kind, folder);

@@ -34,14 +34,12 @@ constexpr std::int64_t kMpegLengthTolerance = 2 * 1152;
 bool IsIntegerPcmWav(int format) {
     if ((format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV) return false;
     switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8:
-        case SF_FORMAT_PCM_16:
-        case SF_FORMAT_PCM_24:
-        case SF_FORMAT_PCM_32:
-            return true;
-        default:
-            return false;
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32: return true;
+    default: return false;
     }
 }
 
@@ -164,9 +162,8 @@ bool DecodedSource::EndEarly(std::int64_t end) {
     const bool natural = !lengthKnown_ || (lengthEstimated_ && DataSize() - end <= kMpegLengthTolerance);
     if (!natural) {
         readFailed_ = true;
-        std::fprintf(stderr, "ZarevoPlusApp: %s could not be decoded past frame %lld of %lld: %s\n",
-                     path_.c_str(), static_cast<long long>(end), static_cast<long long>(DataSize()),
-                     sf_strerror(file_));
+        std::fprintf(stderr, "ZarevoPlusApp: %s could not be decoded past frame %lld of %lld: %s\n", path_.c_str(),
+                     static_cast<long long>(end), static_cast<long long>(DataSize()), sf_strerror(file_));
     }
     // Either way nothing further is fetched.
     dataSize_.store(end, std::memory_order_relaxed);

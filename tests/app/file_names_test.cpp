@@ -97,8 +97,8 @@ TEST(FileNames, NamesThatAreNotUtf8OpenAndSaveFromDropDialogAndEditedField) {
 
     // Chosen in the save dialog.
     const std::string chosen = folder + "/\xe9t\xe9.wav";
-    const FileChooser previous = SetFileChooser(
-        [&](QWidget*, FileChoiceKind, const QString&) { return QByteArray::fromStdString(chosen); });
+    const FileChooser previous =
+        SetFileChooser([&](QWidget*, FileChoiceKind, const QString&) { return QByteArray::fromStdString(chosen); });
     static_cast<QPushButton*>(window->Control(IDC_BROWSE_OUTPUT))->click();
     SetFileChooser(previous);
     ASSERT_TRUE(SaveAndWait(*window, messages)) << messages.Texts().join(u'|').toStdString();

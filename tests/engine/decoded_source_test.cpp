@@ -46,14 +46,17 @@ void Encode(const std::string& path, int format, int rate, int channels, int fra
     for (int f = 0; f < frames; f += kPiece) {
         const int count = std::min(kPiece, frames - f);
         const std::size_t at = static_cast<std::size_t>(f) * channels;
-        EXPECT_EQ(floating ? sf_writef_double(file, scaled.data() + at, count) : sf_writef_int(file, data.data() + at, count),
-                  count);
+        EXPECT_EQ(
+            floating ? sf_writef_double(file, scaled.data() + at, count) : sf_writef_int(file, data.data() + at, count),
+            count);
     }
     sf_close(file);
 }
 
 /// A 24-bit pattern whose low byte is not zero, so every bit counts.
-std::int32_t Pattern24(int frame, int channel) { return Pattern16(frame, channel) * 256 + (frame * 13 + channel) % 256; }
+std::int32_t Pattern24(int frame, int channel) {
+    return Pattern16(frame, channel) * 256 + (frame * 13 + channel) % 256;
+}
 
 Bytes Pattern24Samples(int frames, int channels) {
     Bytes bytes;
@@ -95,12 +98,18 @@ TEST_F(DecodedSaveTest, LosslessFilesSaveExactlyTheBytesOfTheirWav) {
         bool wide;  // 24-bit values instead of 16-bit ones
     };
     const Case cases[] = {
-        {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},      {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
-        {"double.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, false}, {"ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, false},
-        {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false},      {"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, false},
-        {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false},      {"caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, false},
-        {"24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, true},    {"24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, true},
-        {"24f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},      {"24ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, true},
+        {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},
+        {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, false},
+        {"double.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, false},
+        {"ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, false},
+        {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, false},
+        {"w64", SF_FORMAT_W64 | SF_FORMAT_PCM_16, false},
+        {"rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, false},
+        {"caf", SF_FORMAT_CAF | SF_FORMAT_PCM_16, false},
+        {"24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, true},
+        {"24.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24, true},
+        {"24f.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},
+        {"24ext.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, true},
     };
     const OutputFormat formats[] = {{2, 44100, 16}, {1, 48000, 8}};
     for (const bool wide : {false, true}) {
@@ -115,9 +124,8 @@ TEST_F(DecodedSaveTest, LosslessFilesSaveExactlyTheBytesOfTheirWav) {
                 if (c.wide != wide) continue;
                 SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(format.rate));
                 const std::string encoded = dir.Path(std::string("in.") + c.name);
-                Encode(encoded, c.format, 44100, 2, kFrames, [&](int f, int ch) {
-                    return wide ? Pattern24(f, ch) * 256 : Pattern16(f, ch) * 65536;
-                });
+                Encode(encoded, c.format, 44100, 2, kFrames,
+                       [&](int f, int ch) { return wide ? Pattern24(f, ch) * 256 : Pattern16(f, ch) * 65536; });
                 Bytes saved;
                 EXPECT_EQ(Save(encoded, format, saved), 1);
                 EXPECT_TRUE(saved == expected) << "saved " << saved.size() << " bytes, the WAV " << expected.size();
@@ -131,8 +139,15 @@ TEST_F(DecodedSaveTest, LosslessFilesSaveExactlyTheBytesOfTheirWav) {
 
 TEST_F(DecodedSaveTest, FloatSamplesClipAtFullScaleAndRoundHalfUp) {
     // Beyond full scale a float file clips; it never wraps to the other sign.
-    const float samples[] = {1.0f, 1.5f, -1.5f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
-                             0.5f / 32768, -0.5f / 32768, 32767.0f / 32768, 1e9f};
+    const float samples[] = {1.0f,
+                             1.5f,
+                             -1.5f,
+                             -1.0f,
+                             std::numeric_limits<float>::quiet_NaN(),
+                             0.5f / 32768,
+                             -0.5f / 32768,
+                             32767.0f / 32768,
+                             1e9f};
     const short expected[] = {32767, 32767, -32768, -32768, 0, 1, 0, 32767, 32767};
     const std::string source = dir.Path("loud.wav");
     SF_INFO info{};
