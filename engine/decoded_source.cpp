@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -54,6 +55,39 @@ std::int32_t ToPcm32(double x) {
     return static_cast<std::int32_t>(scaled);
 }
 
+// libsndfile reads through these over the engine's own descriptor. Rationale:
+// sf_open_fd closes a descriptor it was told to leave open when the open
+// fails, and closing it again could close another thread's file; this way
+// the descriptor has exactly one owner.
+int DescriptorOf(void* user) { return *static_cast<const int*>(user); }
+
+sf_count_t VirtualLength(void* user) {
+    struct stat status {};
+    return ::fstat(DescriptorOf(user), &status) == 0 ? status.st_size : -1;
+}
+
+sf_count_t VirtualSeek(sf_count_t offset, int whence, void* user) {
+    return ::lseek(DescriptorOf(user), offset, whence);
+}
+
+sf_count_t VirtualRead(void* into, sf_count_t count, void* user) {
+    sf_count_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            ::read(DescriptorOf(user), static_cast<char*>(into) + done, static_cast<std::size_t>(count - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += got;
+    }
+    return done;
+}
+
+sf_count_t VirtualWrite(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t VirtualTell(void* user) { return ::lseek(DescriptorOf(user), 0, SEEK_CUR); }
+
+SF_VIRTUAL_IO descriptorIo = {VirtualLength, VirtualSeek, VirtualRead, VirtualWrite, VirtualTell};
+
 void StoreLe32(std::int32_t value, std::uint8_t* at) {
     const auto bits = static_cast<std::uint32_t>(value);
     at[0] = static_cast<std::uint8_t>(bits);
@@ -82,8 +116,7 @@ bool DecodedSource::Open(const std::string& path, std::string& whyNot) {
         return false;
     }
     SF_INFO info{};
-    // The descriptor stays ours (closed in Close), whatever libsndfile does.
-    file_ = sf_open_fd(descriptor_, SFM_READ, &info, SF_FALSE);
+    file_ = sf_open_virtual(&descriptorIo, SFM_READ, &info, &descriptor_);
     if (!file_) {
         whyNot = sf_strerror(nullptr);
         Close();
@@ -94,7 +127,7 @@ bool DecodedSource::Open(const std::string& path, std::string& whyNot) {
     } else if (info.channels < 1 || info.channels * 4 > MaxSourceFrameBytes) {
         whyNot = "unsupported channel count " + std::to_string(info.channels);
     } else if (info.samplerate <= 0) {
-        whyNot = "sample rate of 0";
+        whyNot = "no usable sample rate";
     } else {
         whyNot.clear();
     }

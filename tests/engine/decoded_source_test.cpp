@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <numbers>
@@ -181,9 +182,16 @@ TEST_F(DecodedSaveTest, ADecodedFileThatEndsEarlyFailsTheSave) {
     EXPECT_EQ(engine.State(), WS_IDLE);
 }
 
+/// Descriptors this process holds open.
+int OpenDescriptors() {
+    return static_cast<int>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
 TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes) {
     TempDir dir;
     SourceFile source;
+    const int descriptorsBefore = OpenDescriptors();
     WriteFileBytes(dir.Path("plain.wav"), PcmWav(2, 8000, 16, Pattern16Samples(100, 2)));
     ASSERT_TRUE(source.Open(dir.Path("plain.wav")));
     EXPECT_FALSE(source.IsDecoded());
@@ -209,6 +217,8 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     EXPECT_FALSE(source.Open(fifo));
     EXPECT_FALSE(source.Open(dir.Path("")));
     EXPECT_FALSE(source.Open("/dev/zero"));
+    // Every refusal closed what it opened, exactly once.
+    EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
 }
 
 TEST(SourceFileOpen, LossyFilesDecodeToTheSoundAndLengthTheyWereMadeFrom) {
