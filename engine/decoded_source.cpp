@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "regular_file.h"
@@ -112,7 +113,7 @@ bool DecodedSource::Open(const std::string& path, std::string& whyNot) {
     readFailed_ = false;
     descriptor_ = OpenRegularFileDescriptor(path);
     if (descriptor_ < 0) {
-        whyNot = "not a readable regular file";
+        whyNot = std::string("cannot open: ") + std::strerror(errno);  // EINVAL: not a regular file
         return false;
     }
     SF_INFO info{};
@@ -122,16 +123,17 @@ bool DecodedSource::Open(const std::string& path, std::string& whyNot) {
         Close();
         return false;
     }
+    bool refused = true;
     if (IsIntegerPcmWav(info.format)) {
-        whyNot = "integer-PCM WAV is left to the engine's own WAV reader";
+        whyNot.clear();  // the own reader's to judge, and it has
     } else if (info.channels < 1 || info.channels * 4 > MaxSourceFrameBytes) {
         whyNot = "unsupported channel count " + std::to_string(info.channels);
     } else if (info.samplerate <= 0) {
         whyNot = "no usable sample rate";
     } else {
-        whyNot.clear();
+        refused = false;
     }
-    if (!whyNot.empty()) {
+    if (refused) {
         Close();
         return false;
     }

@@ -25,7 +25,8 @@ public:
     /// FIFO or a device never blocks) with libsndfile. Refuses what it cannot
     /// decode, integer-PCM WAV (RIFF or RIFX), more than MaxSourceFrameBytes / 4
     /// channels and a rate of 0. Consumed is not touched. `whyNot` receives
-    /// the reason of a refusal.
+    /// the reason of a refusal; it is empty for integer-PCM WAV, which is
+    /// the own reader's to judge.
     bool Open(const std::string& path, std::string& whyNot);
     void Close();
     bool IsOpen() const { return file_ != nullptr; }

@@ -1,22 +1,43 @@
 // Choosing the reader for a source file.
 #include "source_file.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
+
+#include "regular_file.h"
+
+namespace {
+
+/// True when the file begins as RIFF "WAVE". Only such a file can be the own
+/// reader's, so every other one goes straight to the decoder.
+bool StartsAsRiffWave(const std::string& path) {
+    const int descriptor = OpenRegularFileDescriptor(path);
+    if (descriptor < 0) return false;
+    char head[12];
+    const bool riffWave = ::pread(descriptor, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+                          std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    ::close(descriptor);
+    return riffWave;
+}
+
+}  // namespace
 
 bool SourceFile::Open(const std::string& path) {
     Close();
-    if (wav_.Open(path)) {
-        active_.store(&wav_);
-        return true;
-    }
+    active_.store(&wav_);
+    const bool riffWave = path.empty() || StartsAsRiffWave(path);
+    if (riffWave && wav_.Open(path)) return true;
+    if (path.empty()) return false;
     std::string whyNot;
-    if (!path.empty() && decoded_.Open(path, whyNot)) {
+    if (decoded_.Open(path, whyNot)) {
         active_.store(&decoded_);
         return true;
     }
-    active_.store(&wav_);
-    std::fprintf(stderr, "ZarevoPlusApp: source %s not opened: %s\n", path.c_str(),
-                 path.empty() ? "no path given" : whyNot.c_str());
+    // An empty reason: integer-PCM WAV, which only the own reader judges.
+    if (!whyNot.empty())
+        std::fprintf(stderr, "ZarevoPlusApp: source %s not opened: %s\n", path.c_str(), whyNot.c_str());
     return false;
 }
 

@@ -12,10 +12,11 @@
 
 class SourceFile : public BlockSource {
 public:
-    /// Closes any open source, then opens `path`: first as integer-PCM WAV,
-    /// then through the decoder, which refuses integer-PCM WAV so that a WAV
-    /// the own reader refuses stays refused. A refusal by both is logged on
-    /// stderr in one line.
+    /// Closes any open source, then opens `path`: a file that begins as RIFF
+    /// "WAVE" first with the own reader, then (like every other file)
+    /// through the decoder, which refuses integer-PCM WAV so that a WAV the
+    /// own reader refuses stays refused. The decoder's reason for a refusal
+    /// is logged on stderr in one line.
     bool Open(const std::string& path);
     void Close();
     /// True when the decoder took the open source.
