@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libsdl2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libfftw3-dev
   fonts-ipafont-gothic
   clang libclang-rt-14-dev
   xvfb xauth

@@ -39,7 +39,8 @@ double SpliceFactor(double ratio);
 /// splice always advances.
 std::int32_t HalfCrossfade(std::int32_t band, double ratio, std::int32_t sampleRate);
 
-/// Raised-cosine crossfade of 2s samples: cos(pi n / 2s), tabulated.
+/// Raised-cosine crossfade of 2s samples: the fade-in weights
+/// (1 - cos(pi n / 2s)) / 2 and fade-out weights (1 + cos) / 2, tabulated.
 class Crossfade {
 public:
     /// `reach` bounds the table: no splice step reads further than that.
@@ -48,11 +49,16 @@ public:
     /// Fade-in weight (1 - cos(pi n / F)) / 2 and fade-out (1 + cos) / 2.
     double In(std::int32_t n) const { return (1.0 - Cosine(n)) / 2; }
     double Out(std::int32_t n) const { return (1.0 + Cosine(n)) / 2; }
+    /// The tabulated weights In(0 ..) and Out(0 ..), equal to In and Out.
+    std::span<const double> InTable() const { return in_; }
+    std::span<const double> OutTable() const { return out_; }
 
 private:
     double Cosine(std::int32_t n) const;
     std::int32_t half_;
     std::vector<double> cosines_;
+    std::vector<double> in_;
+    std::vector<double> out_;
 };
 
 /// One piece of a splice: output anchor, input anchor and next input cut.
@@ -103,7 +109,7 @@ private:
 struct BandStageFrame {
     std::span<const double> spectrum;  ///< N values, packed, scaled by 2/N
     std::span<double> bandSignal;      ///< N samples of work space
-    std::span<double> bandStretch;     ///< M samples of work space
+    std::span<double> bandStretch;     ///< M samples of work space: the bands' sum before windowing
     std::span<double> overlap;         ///< M samples the stretched bands go into
     std::int32_t bandMask;             ///< bit k - 7 switches band k
     bool firstFrame;
@@ -113,5 +119,6 @@ struct BandStageFrame {
 /// Adds every chosen band of the frame, stretched and windowed, into
 /// frame.overlap. Stops early, keeping what earlier bands added, once
 /// *stopRequested is nonzero.
-/// `fft` is the transform table for N.
+/// `fft` is the transform for N; its scratch is used, so each thread running
+/// band stages at the same time needs its own.
 void RunBandStage(const BandTables& tables, const FftTables& fft, BandStageFrame& frame);
