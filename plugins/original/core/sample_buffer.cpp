@@ -28,6 +28,6 @@ bool SampleBuffer::Resize(std::int32_t n) {
 }
 
 void SampleBuffer::Release() {
-    std::vector<double>().swap(samples_);
+    decltype(samples_)().swap(samples_);
     length_ = 0;
 }

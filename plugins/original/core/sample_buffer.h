@@ -7,7 +7,10 @@
 #include <span>
 #include <vector>
 
-/// A growable, zero-filled sample array that keeps its storage between calls.
+#include "aligned_allocator.h"
+
+/// A growable, zero-filled sample array that keeps its storage between calls,
+/// aligned for the transforms' vector code.
 class SampleBuffer {
 public:
     /// Spare samples added on every growth; fewer reallocations per run.
@@ -30,6 +33,6 @@ public:
     const double* Data() const { return samples_.data(); }
 
 private:
-    std::vector<double> samples_;  // size() is the allocation
+    std::vector<double, AlignedAllocator<double>> samples_;  // size() is the allocation
     std::int32_t length_ = 0;
 };
