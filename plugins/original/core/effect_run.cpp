@@ -47,21 +47,23 @@ struct EffectRun::Setting {
 void EffectRun::Construct() {
     stopRequested_.store(0, Relaxed);
     firstFrame_ = true;
-    ReleaseBuffers();
+    EmptyBuffers();
 }
 
 void EffectRun::Destruct() {
     // The stop flag and the first-frame mark stay as the run left them; the
     // next Construct resets them.
     pool_.Stop();
-    ReleaseBuffers();
-    tables_.reset();
-    fft_[0].reset();
-    fft_[1].reset();
-    reverb_.Release();
+    stretchedLength_ = 0;
+    frameLength_ = 0;
+    fifoCount_ = 0;
 }
 
-void EffectRun::ReleaseBuffers() {
+void EffectRun::EmptyBuffers() {
+    // Rationale: the storage, the transforms and the tables stay from run to
+    // run (freed with the run itself, when the library unloads): a new run
+    // would otherwise page in and zero about 20 MB and rebuild every table
+    // before its first sound. Emptied, each buffer is as a new one.
     stretchedLength_ = 0;
     frameLength_ = 0;
     fifoCount_ = 0;
@@ -69,7 +71,7 @@ void EffectRun::ReleaseBuffers() {
                                  &frameSpectrum_[0], &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1],
                                  &bandSignal_[0], &bandSignal_[1], &inputFifo_[0], &inputFifo_[1],
                                  &reverbSpectrum_}) {
-        buffer->Release();
+        buffer->Empty();
     }
 }
 

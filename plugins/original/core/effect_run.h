@@ -34,10 +34,10 @@ public:
     EffectRun& operator=(const EffectRun&) = delete;
 
     /// Starts a run: clears the stop flag and the first-frame mark and
-    /// replaces every buffer by an empty one (a run that never ended
-    /// included).
+    /// empties every buffer (a run that never ended included).
     void Construct();
-    /// Ends a run: frees every buffer and table and joins the helper thread.
+    /// Ends a run and joins the helper thread. Storage and tables stay for
+    /// the next run; they are freed with the EffectRun.
     void Destruct();
     /// Asks the running and every later frame of this run to skip its band
     /// work; counts stay as they were. Only the next Construct clears it.
@@ -58,7 +58,7 @@ public:
 
 private:
     struct Setting;
-    void ReleaseBuffers();
+    void EmptyBuffers();
     bool PrepareBuffers(const Setting& setting);
     bool AppendInput(int count, const ChannelBuffers* in);
     void ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt);

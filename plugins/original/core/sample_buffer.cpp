@@ -2,6 +2,7 @@
 // thrown, because the plug-in must not bring the host down.
 #include "sample_buffer.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -24,10 +25,18 @@ bool SampleBuffer::Resize(std::int32_t n) {
         }
     }
     length_ = n;
+    used_ = std::max(used_, n);
     return true;
 }
 
 void SampleBuffer::Release() {
     decltype(samples_)().swap(samples_);
     length_ = 0;
+    used_ = 0;
+}
+
+void SampleBuffer::Empty() {
+    std::fill_n(samples_.data(), used_, 0.0);
+    length_ = 0;
+    used_ = 0;
 }

@@ -23,6 +23,10 @@ public:
     bool Resize(std::int32_t n);
     /// Frees the storage (length and allocation become 0).
     void Release();
+    /// Makes the buffer behave as a new one (length 0, every sample 0.0)
+    /// while keeping its storage, so the next run neither allocates nor
+    /// touches fresh pages. Zeroes only what was ever in use.
+    void Empty();
 
     std::int32_t Length() const { return length_; }
     std::int32_t Allocated() const { return static_cast<std::int32_t>(samples_.size()); }
@@ -35,4 +39,5 @@ public:
 private:
     std::vector<double, AlignedAllocator<double>> samples_;  // size() is the allocation
     std::int32_t length_ = 0;
+    std::int32_t used_ = 0;  // largest length since the last Empty; zero beyond
 };
