@@ -12,6 +12,12 @@ packages=(
   xvfb xauth
 )
 
+# Optional: a peer the benchmark compares with. CI does not need it, so it is
+# installed only when asked for: scripts/install-deps.sh --bench
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(soundstretch)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
