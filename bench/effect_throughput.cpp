@@ -127,9 +127,7 @@ Figures RunOnce(const Case& c, const std::vector<std::int16_t>& pcm) {
     return figures;
 }
 
-bool SoundstretchInstalled() {
-    return std::system("command -v soundstretch >/dev/null 2>&1") == 0;
-}
+bool SoundstretchInstalled() { return std::system("command -v soundstretch >/dev/null 2>&1") == 0; }
 
 void WriteWav(const std::string& path, const std::vector<std::int16_t>& pcm) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -181,8 +179,8 @@ Figures RunSoundstretch(const Case& c, const std::string& input, const std::stri
     rusage after{};
     getrusage(RUSAGE_CHILDREN, &after);
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
-    const double cpu = seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) -
-                       seconds(before.ru_stime);
+    const double cpu =
+        seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) - seconds(before.ru_stime);
     return {Seconds / cpu, Seconds / wall};
 }
 
@@ -240,9 +238,10 @@ int main(int argc, char** argv) {
         output = folder + "/zarevo_bench_" + std::to_string(getpid()) + "_out.wav";
         WriteWav(input, pcm);
     }
-    std::printf("%d s of %d Hz stereo in blocks of %d, best of %d; seconds of audio per CPU second "
-                "and per wall second\n",
-                Seconds, Rate, BlockFrames, repeats);
+    std::printf(
+        "%d s of %d Hz stereo in blocks of %d, best of %d; seconds of audio per CPU second "
+        "and per wall second\n",
+        Seconds, Rate, BlockFrames, repeats);
     std::printf("%-20s %9s %9s", "setting", "per CPU", "per wall");
     if (peer) std::printf(" | %13s %13s %11s", "soundstretch", "(per wall)", "ours/theirs");
     std::printf("\n");
@@ -264,9 +263,10 @@ int main(int argc, char** argv) {
         std::remove(input.c_str());
         std::remove(output.c_str());
     }
-    std::printf("defaults, Constructer and the first three blocks: first job of the process %.1f ms CPU "
-                "(%.1f ms wall), a later job %.1f ms CPU (%.1f ms wall)\n",
-                firstJob.perCpu, firstJob.perWall, laterJob.perCpu, laterJob.perWall);
+    std::printf(
+        "defaults, Constructer and the first three blocks: first job of the process %.1f ms CPU "
+        "(%.1f ms wall), a later job %.1f ms CPU (%.1f ms wall)\n",
+        firstJob.perCpu, firstJob.perWall, laterJob.perCpu, laterJob.perWall);
     rusage self{};
     getrusage(RUSAGE_SELF, &self);
     std::printf("peak RSS of this process: %.1f MB\n", static_cast<double>(self.ru_maxrss) / 1024.0);

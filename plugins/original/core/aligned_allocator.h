@@ -17,9 +17,9 @@ struct AlignedAllocator {
     AlignedAllocator(const AlignedAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t n) {
-        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t{SampleAlignment}));
+        return static_cast<T*>(::operator new (n * sizeof(T), std::align_val_t{SampleAlignment}));
     }
-    void deallocate(T* p, std::size_t) noexcept { ::operator delete(p, std::align_val_t{SampleAlignment}); }
+    void deallocate(T* p, std::size_t) noexcept { ::operator delete (p, std::align_val_t{SampleAlignment}); }
 
     template <typename U>
     bool operator==(const AlignedAllocator<U>&) const noexcept {

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <numbers>
 
-void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal,
-                            std::int32_t limit, std::int32_t span) {
+void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal, std::int32_t limit,
+                            std::int32_t span) {
     const auto size = static_cast<std::int64_t>(signal.size());
-    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(position) + span,
-                                                    static_cast<std::int64_t>(limit) + 1);
+    const std::int64_t end =
+        std::min<std::int64_t>(static_cast<std::int64_t>(position) + span, static_cast<std::int64_t>(limit) + 1);
     double previous = 0.0;
     std::int64_t i = std::max<std::int64_t>(position, 1);
     if (i < end) {
@@ -44,8 +44,7 @@ double SpliceFactor(double ratio) {
 
 std::int32_t HalfCrossfade(std::int32_t band, double ratio, std::int32_t sampleRate) {
     const std::int32_t e = 15 - band;
-    const double length =
-        std::pow(2.0, e * 0.5) * SpliceFactor(ratio) * (sampleRate * (1.0 / 22050));
+    const double length = std::pow(2.0, e * 0.5) * SpliceFactor(ratio) * (sampleRate * (1.0 / 22050));
     // Rationale: s = 0 would keep the splice from ever advancing; only extreme
     // typed settings or very low rates get there.
     if (!(length >= 1.0)) {
@@ -117,8 +116,7 @@ void SpliceBand(std::span<const double> x, std::span<double> y, const Crossfade&
     std::int32_t anchor = 0;
     FindRisingZeroCrossing(anchor, x, inputLength, s);
     for (;;) {
-        std::int32_t input = static_cast<std::int32_t>(static_cast<std::int64_t>(anchor) *
-                                                       inputLength / outputLength);
+        std::int32_t input = static_cast<std::int32_t>(static_cast<std::int64_t>(anchor) * inputLength / outputLength);
         FindRisingZeroCrossing(input, x, inputLength, s);
         const std::int32_t outputAnchor = anchor;
         const std::int32_t inputAnchor = input;
@@ -133,8 +131,7 @@ void SpliceBand(std::span<const double> x, std::span<double> y, const Crossfade&
         const std::int32_t lastWritten = std::min(crossfade - 1, lastStep);
         // Offset pointers: index n lands at fadeStart + n, which is within
         // the arrays for every n written.
-        AddFaded(y.data() + fadeStartW, x.data() + fadeStartR, firstWritten, lastWritten + 1,
-                 fade.InTable(), fadeIn);
+        AddFaded(y.data() + fadeStartW, x.data() + fadeStartR, firstWritten, lastWritten + 1, fade.InTable(), fadeIn);
         if (lastStep <= crossfade - 1) {
             return;
         }
@@ -174,8 +171,7 @@ namespace {
 
 /// Highest band number L = log2(N) - 1, taken through logarithms and rounded.
 std::int32_t LastBand(std::int32_t frameLength) {
-    return static_cast<std::int32_t>(std::log(static_cast<double>(frameLength)) / std::log(2.0) -
-                                     1.0 + 0.5);
+    return static_cast<std::int32_t>(std::log(static_cast<double>(frameLength)) / std::log(2.0) - 1.0 + 0.5);
 }
 
 /// Weight of spectrum index i in band k: a raised cosine over log2 i - k.
@@ -186,12 +182,8 @@ double BandWeight(std::int32_t index, std::int32_t band) {
 
 }  // namespace
 
-BandTables::BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio,
-                       std::int32_t sampleRate)
-    : frameLength_(frameLength),
-      stretchedLength_(stretchedLength),
-      ratio_(ratio),
-      sampleRate_(sampleRate) {
+BandTables::BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio, std::int32_t sampleRate)
+    : frameLength_(frameLength), stretchedLength_(stretchedLength), ratio_(ratio), sampleRate_(sampleRate) {
     const std::int32_t half = frameLength / 2;
     for (std::int32_t k = FirstBand; k <= LastBand(frameLength); ++k) {
         // Outside 2^(k-1) .. 2^(k+1) the weight is exactly 0.
@@ -203,8 +195,8 @@ BandTables::BandTables(std::int32_t frameLength, std::int32_t stretchedLength, d
             weights.push_back(BandWeight(i, k));
         }
         const std::int32_t s = HalfCrossfade(k, ratio, sampleRate);
-        const std::int64_t reach = std::min<std::int64_t>(
-            static_cast<std::int64_t>(frameLength) + s + 1, 4 * static_cast<std::int64_t>(frameLength));
+        const std::int64_t reach = std::min<std::int64_t>(static_cast<std::int64_t>(frameLength) + s + 1,
+                                                          4 * static_cast<std::int64_t>(frameLength));
         bands_.push_back(Band{k, first, std::move(weights), Crossfade(s, reach)});
     }
     window_.resize(static_cast<std::size_t>(stretchedLength));
@@ -230,8 +222,7 @@ void RunBandStage(const BandTables& tables, const FftTables& fft, BandStageFrame
     const double* spectrum = frame.spectrum.data();
     std::complex<double>* band = fft.Scratch().data();
     const auto stopped = [&frame] {
-        return frame.stopRequested != nullptr &&
-               frame.stopRequested->load(std::memory_order_relaxed) != 0;
+        return frame.stopRequested != nullptr && frame.stopRequested->load(std::memory_order_relaxed) != 0;
     };
     // Rationale: the window is the same for every band, so the stretched
     // bands are summed first and windowed once; the sum differs from

@@ -22,8 +22,8 @@ inline constexpr std::int32_t FirstBand = 7;
 /// i = position, position+1, ... while i <= limit and i < position + span.
 /// Indices at or past signal.size() read as 0.0, so index N may be examined.
 /// Stores the first one found in `position`; leaves it unchanged otherwise.
-void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal,
-                            std::int32_t limit, std::int32_t span);
+void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal, std::int32_t limit,
+                            std::int32_t span);
 
 /// Weight of a frame sample at relative position t in [0, 1): a Hann window
 /// for ratio 1, a sine window from a 1 % stretch on, blended in between. In
@@ -80,18 +80,16 @@ class BandTables {
 public:
     /// Builds everything for the given setting (M >= 1). May throw
     /// std::bad_alloc; the caller turns that into a result.
-    BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio,
-               std::int32_t sampleRate);
+    BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio, std::int32_t sampleRate);
 
-    bool Matches(std::int32_t frameLength, std::int32_t stretchedLength, double ratio,
-                 std::int32_t sampleRate) const;
+    bool Matches(std::int32_t frameLength, std::int32_t stretchedLength, double ratio, std::int32_t sampleRate) const;
 
 private:
     friend void RunBandStage(const BandTables&, const FftTables&, BandStageFrame&);
 
     struct Band {
-        std::int32_t number;        // k
-        std::int32_t firstIndex;    // 2^(k-1): weight 0 at and below it
+        std::int32_t number;          // k
+        std::int32_t firstIndex;      // 2^(k-1): weight 0 at and below it
         std::vector<double> weights;  // weights for 2^(k-1) .. min(2^(k+1), N/2)
         Crossfade fade;
     };
@@ -101,8 +99,8 @@ private:
     double ratio_;
     std::int32_t sampleRate_;
     std::vector<Band> bands_;
-    std::vector<double> window_;       // FrameWindow(ratio, i / M, false)
-    std::int32_t flatFirstHalf_ = 0;   // samples with i / M < 0.5
+    std::vector<double> window_;      // FrameWindow(ratio, i / M, false)
+    std::int32_t flatFirstHalf_ = 0;  // samples with i / M < 0.5
 };
 
 /// One channel's frame as the band stage sees it.

@@ -67,10 +67,9 @@ void EffectRun::EmptyBuffers() {
     stretchedLength_ = 0;
     frameLength_ = 0;
     fifoCount_ = 0;
-    for (SampleBuffer* buffer : {&overlap_[0], &overlap_[1], &bandStretch_[0], &bandStretch_[1],
-                                 &frameSpectrum_[0], &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1],
-                                 &bandSignal_[0], &bandSignal_[1], &inputFifo_[0], &inputFifo_[1],
-                                 &reverbSpectrum_}) {
+    for (SampleBuffer* buffer : {&overlap_[0], &overlap_[1], &bandStretch_[0], &bandStretch_[1], &frameSpectrum_[0],
+                                 &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1], &bandSignal_[0], &bandSignal_[1],
+                                 &inputFifo_[0], &inputFifo_[1], &reverbSpectrum_}) {
         buffer->Empty();
     }
 }
@@ -161,9 +160,13 @@ void EffectRun::ProcessChannel(const Setting& setting, int ch, bool reverbBuilt)
         // has no room for band content; the splice would divide by zero.
         const std::atomic<std::int32_t>* enabled[2] = {&ProcessLeft, &ProcessRight};
         if (m >= 1 && enabled[ch]->load(Relaxed) != 0) {
-            BandStageFrame frame{frameSpectrum_[ch].Samples(), bandSignal_[ch].Samples(),
-                                 bandStretch_[ch].Samples(), overlap_[ch].Samples(),
-                                 BandMask.load(Relaxed), firstFrame_, &stopRequested_};
+            BandStageFrame frame{frameSpectrum_[ch].Samples(),
+                                 bandSignal_[ch].Samples(),
+                                 bandStretch_[ch].Samples(),
+                                 overlap_[ch].Samples(),
+                                 BandMask.load(Relaxed),
+                                 firstFrame_,
+                                 &stopRequested_};
             RunBandStage(*tables_, *fft_[ch], frame);
         }
     } catch (const std::bad_alloc&) {
@@ -173,8 +176,8 @@ void EffectRun::ProcessChannel(const Setting& setting, int ch, bool reverbBuilt)
     }
 }
 
-bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
-                         ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize) {
+bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
+                         const int* capacity, ZarevoResizeOutputFn resize) {
     const std::int32_t needed = written + hopOut;
     if (*capacity < needed) {
         resize(2 * needed);
@@ -220,10 +223,9 @@ void EffectRun::ReleaseConsumed(std::int32_t consumed) {
     fifoCount_ = kept;
 }
 
-int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                       const int* capacity, ZarevoResizeOutputFn resize) {
-    if (count < 0 || (count > 0 && (in == nullptr || in->channel[0] == nullptr ||
-                                    in->channel[1] == nullptr))) {
+int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                       ZarevoResizeOutputFn resize) {
+    if (count < 0 || (count > 0 && (in == nullptr || in->channel[0] == nullptr || in->channel[1] == nullptr))) {
         count = 0;
     }
     Setting setting{};

@@ -46,8 +46,8 @@ public:
     /// Processes one block of `count` samples per channel (the EffectEnt
     /// contract) and returns the samples per channel written to *out. When
     /// memory runs out it returns what was written so far.
-    int Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                const int* capacity, ZarevoResizeOutputFn resize);
+    int Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                ZarevoResizeOutputFn resize);
 
     /// Samples held back in the input queue (per channel).
     std::int32_t HeldSamples() const { return fifoCount_; }
@@ -66,15 +66,15 @@ private:
     /// band stage. Touches only that channel's buffers; never throws.
     void ProcessChannel(const Setting& setting, int channel, bool reverbBuilt) noexcept;
     /// Writes one hop behind `written`; false when the output cannot grow.
-    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
-                  ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize);
+    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
+                  const int* capacity, ZarevoResizeOutputFn resize);
     void ReleaseConsumed(std::int32_t consumed);
 
     SampleBuffer inputFifo_[2];
     SampleBuffer frameSpectrum_[2];
     SampleBuffer dryFrame_[2];
     SampleBuffer overlap_[2];
-    SampleBuffer bandSignal_[2];   // per channel, so channels can run at once
+    SampleBuffer bandSignal_[2];  // per channel, so channels can run at once
     SampleBuffer bandStretch_[2];
     SampleBuffer reverbSpectrum_;
     std::int32_t fifoCount_ = 0;

@@ -29,8 +29,8 @@ class PlanCache {
 public:
     ~PlanCache() {
         for (auto& [length, plans] : plans_) {
-            for (fftw_plan plan : {plans->forward, plans->inverse, plans->forwardUnaligned.load(),
-                                   plans->inverseUnaligned.load()}) {
+            for (fftw_plan plan :
+                 {plans->forward, plans->inverse, plans->forwardUnaligned.load(), plans->inverseUnaligned.load()}) {
                 if (plan != nullptr) fftw_destroy_plan(plan);
             }
         }
@@ -92,9 +92,7 @@ PlanCache& Cache() {
 
 fftw_complex* AsFftw(std::complex<double>* values) { return reinterpret_cast<fftw_complex*>(values); }
 
-bool Aligned(const double* values) {
-    return fftw_alignment_of(const_cast<double*>(values)) == 0;
-}
+bool Aligned(const double* values) { return fftw_alignment_of(const_cast<double*>(values)) == 0; }
 
 }  // namespace
 

@@ -35,8 +35,8 @@ public:
     /// Only one thread may call Run at a time (the worker).
     template <typename Task>
     void Run(int count, const Task& task) {
-        RunErased(count, [](const void* context, int index) { (*static_cast<const Task*>(context))(index); },
-                  &task);
+        RunErased(
+            count, [](const void* context, int index) { (*static_cast<const Task*>(context))(index); }, &task);
     }
 
 private:
