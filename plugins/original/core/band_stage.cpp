@@ -11,18 +11,29 @@ void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> sign
     const auto size = static_cast<std::int64_t>(signal.size());
     const std::int64_t end =
         std::min<std::int64_t>(static_cast<std::int64_t>(position) + span, static_cast<std::int64_t>(limit) + 1);
-    double previous = 0.0;
     std::int64_t i = std::max<std::int64_t>(position, 1);
-    if (i < end) {
-        previous = i - 1 < size ? signal[i - 1] : 0.0;
+    const double* x = signal.data();
+    // Within the signal, blocks of eight are tested without a branch per
+    // sample (quiet bands often hold no crossing for a whole span); only the
+    // block that holds one is searched sample by sample.
+    const std::int64_t inside = std::min(end, size);
+    for (; i + 8 <= inside; i += 8) {
+        bool found = false;
+        for (int k = 0; k < 8; ++k) {
+            found |= (x[i + k - 1] < 0.0) & (x[i + k] >= 0.0);
+        }
+        if (found) break;
     }
-    for (; i < end; ++i) {
-        const double current = i < size ? signal[i] : 0.0;
-        if (previous < 0.0 && current >= 0.0) {
+    for (; i < inside; ++i) {
+        if (x[i - 1] < 0.0 && x[i] >= 0.0) {
             position = static_cast<std::int32_t>(i);
             return;
         }
-        previous = current;
+    }
+    // Past the end the signal reads as 0.0, so only index N itself can be a
+    // crossing: after a negative last sample.
+    if (i < end && i == size && x[size - 1] < 0.0) {
+        position = static_cast<std::int32_t>(i);
     }
 }
 
