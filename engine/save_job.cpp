@@ -43,7 +43,7 @@ void CWaveFile::HandleSave() {
     JobEnd end = JobEnd::Stopped;
     std::uintptr_t failedPlugin = 0;
     for (;;) {
-        if (state_.load() == WS_STOP_SAVE_REQUESTED) {
+        if (state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load()) {
             break;
         }
         if (!ProduceBlock(block)) {

@@ -99,10 +99,17 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     if (!state_.compare_exchange_strong(expected, WS_OPEN_REQUESTED)) {
         return false;
     }
+    openFailedPlugin_.store(-1);
     const bool formatUsable = (outputChannels == 1 || outputChannels == 2) &&
                               (outputBits == 8 || outputBits == 16) && outputRate > 0 &&
                               blockFrames > 0 && blockFrames <= SourceBlockFrames;
-    if (!formatUsable || !BindPluginEntries(pluginModules, plugins_)) {
+    if (!formatUsable) {
+        LogEngineFailure("job refused: %d channels, %d Hz, %d bits, %d frames per block", outputChannels, outputRate,
+                         outputBits, blockFrames);
+        state_.store(WS_IDLE);
+        return false;
+    }
+    if (!BindPluginEntries(pluginModules, plugins_)) {
         state_.store(WS_IDLE);
         return false;
     }
@@ -112,7 +119,6 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     exhaustedBuffers_ = 0;
     sourcePath_ = std::move(sourcePath);
     outputPath_ = std::move(outputPath);
-    openFailedPlugin_.store(-1);
     endFailedPlugin_.store(-1);
     PostToWorker(WM_WAVE_OPEN);
     return WaitWhileState(WS_OPEN_REQUESTED, kWindowPollMilliseconds) && state_.load() == WS_OPENED;
@@ -161,7 +167,9 @@ bool CWaveFile::QuitWorker() {
     if (!worker_.joinable()) {
         return workerEnded_.load();
     }
-    // The save job tests no messages until it ends: stop it first.
+    // The save job tests no messages until it ends: stop it first (a save
+    // still starting sees quitRequested_ before its first block).
+    quitRequested_.store(true);
     int expected = WS_SAVING;
     if (state_.compare_exchange_strong(expected, WS_STOP_SAVE_REQUESTED)) {
         CallStops();

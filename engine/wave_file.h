@@ -155,6 +155,7 @@ private:
     std::atomic<int> state_{WS_IDLE};
     std::atomic<bool> jobStarted_{false};
     std::atomic<bool> workerEnded_{false};
+    std::atomic<bool> quitRequested_{false};
     std::atomic<int> openFailedPlugin_{-1};  // set by the worker's open
     std::atomic<int> endFailedPlugin_{-1};   // an EffectStop or Destructer that threw
 
