@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "app_test_support.h"
 #include "job_end.h"
@@ -82,16 +83,17 @@ struct ClickWatch {
     bool waitCursorDuringClick = false;
 };
 ClickWatch ClickWatchingTheWindow(QPushButton* button) {
-    ClickWatch watch;
-    bool clicking = true;
-    QTimer::singleShot(0, button, [&] {
-        watch.answeredDuringClick = clicking;
+    // Shared with the timer, which may also fire only after the click.
+    auto watch = std::make_shared<ClickWatch>();
+    auto clicking = std::make_shared<bool>(true);
+    QTimer::singleShot(0, button, [watch, clicking] {
+        watch->answeredDuringClick = *clicking;
         const QCursor* cursor = QApplication::overrideCursor();
-        watch.waitCursorDuringClick = clicking && cursor && cursor->shape() == Qt::WaitCursor;
+        watch->waitCursorDuringClick = *clicking && cursor && cursor->shape() == Qt::WaitCursor;
     });
     button->click();
-    clicking = false;
-    return watch;
+    *clicking = false;
+    return *watch;
 }
 
 }  // namespace
