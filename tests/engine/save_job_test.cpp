@@ -3,14 +3,12 @@
 // and a stop request that meets the job's own end.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <mutex>
 #include <thread>
 
@@ -284,27 +282,6 @@ TEST_F(SaveJobTest, OutputThatCannotBeCreatedFailsTheStart) {
     EXPECT_EQ(engine.State(), WS_IDLE);
 }
 
-/// Sets the writers' test seams for one scope.
-class WriterSeams {
-public:
-    explicit WriterSeams(const WavWriterSeams& seams) { SetWavWriterSeams(seams); }
-    ~WriterSeams() { SetWavWriterSeams(WavWriterSeams{}); }
-};
-
-/// Every name in the test's folder.
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* entries = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(entries)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(entries);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(SaveJobTest, WriteFailuresEndTheSaveWithTheirCauseAndKeepTheOldOutput) {
     constexpr std::int64_t kBlockBytes = 65536 * 2;
     const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(200000, 1)));
@@ -318,24 +295,17 @@ TEST_F(SaveJobTest, WriteFailuresEndTheSaveWithTheirCauseAndKeepTheOldOutput) {
         EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::DiskFull));
     }
     EXPECT_EQ(ReadFileBytes(output), old);
-    EXPECT_EQ(FolderEntries(dir.Path("")), (std::vector<std::string>{"in.wav", "out.wav"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 
     // A file-size limit fails the write with EFBIG: a write failure, not a full disk.
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous;
-    limit.rlim_cur = 44 + kBlockBytes + 1000;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
-    const bool started = engine.StartSave();
-    const long end = SaveEnded();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(end, static_cast<long>(JobEnd::WriteFailed));
+    {
+        FileSizeLimit limit(44 + kBlockBytes + 1000);
+        ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+        ASSERT_TRUE(engine.StartSave());
+        EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::WriteFailed));
+    }
     EXPECT_EQ(ReadFileBytes(output), old);
-    EXPECT_EQ(FolderEntries(dir.Path("")), (std::vector<std::string>{"in.wav", "out.wav"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 
     // The WAV size limit keeps the file, cut at the last whole frame.
     {
@@ -366,7 +336,7 @@ TEST_F(SaveJobTest, ASourceCutWhileSavedEndsAsAReadFailureAndKeepsTheOldOutput) 
     std::atomic_ref<int>(*hang.Symbol<int>("Release")).store(1);
     EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::ReadFailed));
     EXPECT_EQ(ReadFileBytes(output), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(FolderEntries(dir.Path("")), (std::vector<std::string>{"in.wav", "out.wav"}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 }
 
 TEST_F(SaveJobTest, APluginThatThrowsFromAnyEntryPointEndsTheJobNamingIt) {

@@ -1,14 +1,10 @@
 // Tests of the output WAV file: header, size patch, odd lengths, refused
 // paths, failed and size-limited writes, and the temporary file that only
 // replaces the output when the job keeps it; each read back with libsndfile.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <csignal>
 
 #include "support/sndfile_read.h"
 #include "support/test_env.h"
@@ -64,20 +60,6 @@ TEST(WavWriter, OddEightBitDataGetsNoPadAndMatchingSizes) {
     EXPECT_EQ(read.samples, (std::vector<short>{-32768, 0, 127 * 256}));
 }
 
-/// The names in `folder`, "." and ".." left out.
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* entries = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(entries)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(entries);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(WavWriter, RefusesPathsThatCannotBeCreatedOrAreNoRegularFiles) {
     TempDir dir;
     WavWriter writer;
@@ -93,7 +75,7 @@ TEST(WavWriter, RefusesPathsThatCannotBeCreatedOrAreNoRegularFiles) {
     struct stat fifo {};
     ASSERT_EQ(stat(dir.Path("fifo").c_str(), &fifo), 0);
     EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
-    EXPECT_EQ(FolderEntries(dir.Path("")), (std::vector<std::string>{"fifo", "folder"})) << "no file left behind";
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"fifo", "folder"})) << "no file left behind";
 }
 
 TEST(WavWriter, ReplacesAnOutputOnlyWhenPublishedAndKeepsItsPermissions) {
@@ -115,7 +97,7 @@ TEST(WavWriter, ReplacesAnOutputOnlyWhenPublishedAndKeepsItsPermissions) {
         discarded.Discard();
     }
     EXPECT_EQ(ReadFileBytes(output), before);
-    EXPECT_EQ(FolderEntries(dir.Path("")), std::vector<std::string>{"out.wav"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.wav"});
 
     WavWriter published;
     ASSERT_TRUE(published.Begin(output, 1, 8000, 16));
@@ -127,41 +109,14 @@ TEST(WavWriter, ReplacesAnOutputOnlyWhenPublishedAndKeepsItsPermissions) {
     struct stat status {};
     ASSERT_EQ(stat(output.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(FolderEntries(dir.Path("")), std::vector<std::string>{"out.wav"});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.wav"});
 }
-
-/// Limits the size of files this process writes, for one scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
-/// Sets the writers' test seams for one scope.
-class Seams {
-public:
-    explicit Seams(const WavWriterSeams& seams) { SetWavWriterSeams(seams); }
-    ~Seams() { SetWavWriterSeams(WavWriterSeams{}); }
-};
 
 TEST(WavWriter, FailedWritesTellAFullDiskFromOtherErrorsAndLaterBlocksFailToo) {
     TempDir dir;
     const Bytes block = Pattern16Samples(1000, 1);
     {
-        Seams full(WavWriterSeams{WavMaxDataBytes, static_cast<std::int64_t>(block.size()) + 10, ENOSPC});
+        WriterSeams full(WavWriterSeams{WavMaxDataBytes, static_cast<std::int64_t>(block.size()) + 10, ENOSPC});
         WavWriter writer;
         ASSERT_TRUE(writer.Begin(dir.Path("full.wav"), 1, 8000, 16));
         EXPECT_EQ(writer.Append(block), WriteStatus::Written);
@@ -181,13 +136,13 @@ TEST(WavWriter, FailedWritesTellAFullDiskFromOtherErrorsAndLaterBlocksFailToo) {
     ASSERT_TRUE(partial.opened);
     EXPECT_EQ(partial.info.frames, 2000) << "the sizes describe the whole blocks";
     limited.Discard();
-    EXPECT_TRUE(FolderEntries(dir.Path("")).empty());
+    EXPECT_TRUE(dir.Entries().empty());
 }
 
 TEST(WavWriter, TheSizeLimitStopsAtTheLastWholeFrameWithAValidHeader) {
     TempDir dir;
     const Bytes block = Pattern16Samples(1000, 2);  // 4000 bytes
-    Seams seams(WavWriterSeams{10001, -1, 0});
+    WriterSeams seams(WavWriterSeams{10001, -1, 0});
     WavWriter writer;
     ASSERT_TRUE(writer.Begin(dir.Path("limit.wav"), 2, 44100, 16));
     EXPECT_EQ(writer.Append(block), WriteStatus::Written);

@@ -2,23 +2,15 @@
  * return: its next EffectEnt waits until the test sets Release, and
  * EffectStop does not end it. Hanging tells the test it is inside that call. */
 #include <stdatomic.h>
-#include <stddef.h>
 #include <unistd.h>
 
-#include "zarevo_plugin.h"
+#include "fault_plugin.h"
 
 ZAREVO_PLUGIN_EXPORT atomic_int HangAfterBlocks;
 ZAREVO_PLUGIN_EXPORT atomic_int Hanging;
 ZAREVO_PLUGIN_EXPORT atomic_int Release;
 
 static atomic_int Blocks;
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) { atomic_store(&Blocks, 0); }
 
@@ -32,14 +24,7 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
         }
         atomic_store(&Hanging, 0);
     }
-    if (*capacity < count) {
-        resize(count);
-    }
-    for (int i = 0; i < count; ++i) {
-        out->channel[0][i] = in->channel[0][i];
-        out->channel[1][i] = in->channel[1][i];
-    }
-    return count;
+    return PassThrough(count, in, out, capacity, resize);
 }
 
 void EffectStop(void) {}

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "zarevo_plugin.h"
+#include "fault_plugin.h"
 
 extern "C" {
 
@@ -27,10 +27,6 @@ void ThrowIf(char entry) {
 
 }  // namespace
 
-extern "C" void* Start_Dialog(void*) { return nullptr; }
-
-extern "C" int End_Dialog(void) { return 0; }
-
 extern "C" void Constructer(void) { ThrowIf('C'); }
 
 extern "C" int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
@@ -38,14 +34,7 @@ extern "C" int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffer
     if (EffectEntCalls.fetch_add(1) >= ThrowAfterBlocks.load()) {
         ThrowIf('E');
     }
-    if (*capacity < count) {
-        resize(count);
-    }
-    for (int i = 0; i < count; ++i) {
-        out->channel[0][i] = in->channel[0][i];
-        out->channel[1][i] = in->channel[1][i];
-    }
-    return count;
+    return PassThrough(count, in, out, capacity, resize);
 }
 
 extern "C" void EffectStop(void) { ThrowIf('S'); }
