@@ -127,6 +127,15 @@ TEST(WindowFaults, APluginThatThrowsIsNamedByItsTabAndTheWindowStaysUsable) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.Path()), {}), 2) << "no temporary file left";
 
+    // Playing ends the same way, from the first block the device asks for.
+    messages.Clear();
+    throwFrom = 'E';
+    Button(*window, IDC_PLAY)->click();
+    ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
+    EXPECT_EQ(messages.Texts(), QStringList{PluginFailed("thrower")});
+    EXPECT_EQ(window->CurrentJobState(), JOB_IDLE);
+    EXPECT_EQ(Button(*window, IDC_PLAY)->text(), Text(mainwindow::kPlay));
+
     messages.Clear();
     throwFrom = 0;
     Button(*window, IDC_SAVE)->click();
