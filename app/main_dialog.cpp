@@ -220,21 +220,23 @@ void CMainDialog::ShutDown() {
     }
     jobState_ = JOB_IDLE;
     plugins_.EndDialogs();
+    // Rationale: a worker that does not end in time is held by a plug-in
+    // that does not return; it cannot be joined, so the engine and the
+    // libraries stay for the rest of the process, which ends at once (see
+    // CMainApp::Run).
+    const auto endWorker = [this] {
+        if (engine_ && !engine_->QuitWorker()) {
+            PinLibraries(plugins_);
+            static_cast<void>(engine_.release());
+            WorkerWasAbandoned = true;
+        }
+    };
     // A worker still inside a plug-in is ended before its code is unloaded.
     const int state = engine_ ? engine_->State() : WS_IDLE;
-    if (engine_ && state != WS_IDLE && state != WS_OPENED && !engine_->QuitWorker()) {
-        // Rationale: the worker is held by a plug-in that does not return;
-        // it cannot be joined, so the engine and the libraries stay for the
-        // rest of the process, which ends at once (see CMainApp::Run).
-        PinLibraries(plugins_);
-        static_cast<void>(engine_.release());
-        WorkerWasAbandoned = true;
-    }
+    if (state != WS_IDLE && state != WS_OPENED) endWorker();
     plugins_.Unload();
     // Rationale: the worker ends before this object does, so no end message
     // can be posted to a window that is being destroyed.
-    if (engine_) {
-        engine_->QuitWorker();
-        engine_.reset();
-    }
+    endWorker();
+    engine_.reset();
 }

@@ -91,8 +91,8 @@ private:
     /// The engine's wait hook: keeps the window painting and answering
     /// (input held back) during a long wait; false to give the wait up.
     bool KeepWaitingForEngine();
-    /// Runs `action` once the handler that is waiting on the engine has
-    /// returned (at once when no wait runs).
+    /// Runs `action` from the event loop once no handler is waiting on the
+    /// engine any more.
     void AfterEngineWait(std::function<void()> action);
     void ShutDown();
     int ProgressPercentNow() const;
