@@ -151,23 +151,16 @@ bool CMainDialog::StartJob(bool saving) {
 
 QString CMainDialog::JobEndMessage(std::intptr_t end, std::uintptr_t failedPlugin, bool saving) const {
     switch (static_cast<JobEnd>(end)) {
-    case JobEnd::Stopped:
-        return saving ? QString::fromUtf8(messages::kConversionInterrupted) : QString();
-    case JobEnd::Completed:
-        return saving ? QString::fromUtf8(messages::kConversionFinished) : QString();
-    case JobEnd::ReadFailed:
-        return QString::fromUtf8(messages::kSourceReadFailed);
-    case JobEnd::WriteFailed:
-        return QString::fromUtf8(messages::kOutputWriteFailed);
-    case JobEnd::DiskFull:
-        return QString::fromUtf8(messages::kDiskFull);
-    case JobEnd::SizeLimit:
-        return QString::fromUtf8(messages::kSizeLimitReached);
+    case JobEnd::Stopped: return saving ? QString::fromUtf8(messages::kConversionInterrupted) : QString();
+    case JobEnd::Completed: return saving ? QString::fromUtf8(messages::kConversionFinished) : QString();
+    case JobEnd::ReadFailed: return QString::fromUtf8(messages::kSourceReadFailed);
+    case JobEnd::WriteFailed: return QString::fromUtf8(messages::kOutputWriteFailed);
+    case JobEnd::DiskFull: return QString::fromUtf8(messages::kDiskFull);
+    case JobEnd::SizeLimit: return QString::fromUtf8(messages::kSizeLimitReached);
     case JobEnd::PluginFailed:
         // Tabs are in chain order, so the position names the tab.
         return QString::fromUtf8(messages::kPluginFailedFormat).arg(tabs_->tabText(static_cast<int>(failedPlugin)));
-    case JobEnd::DeviceLost:
-        return QString::fromUtf8(messages::kDeviceLost);
+    case JobEnd::DeviceLost: return QString::fromUtf8(messages::kDeviceLost);
     }
     return QString::fromUtf8(messages::kConversionInterrupted);  // a code this window does not know
 }

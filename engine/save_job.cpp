@@ -12,12 +12,9 @@ constexpr int kSaveOutputCapacity = 1000000;
 
 JobEnd JobEndOf(WriteStatus status) {
     switch (status) {
-        case WriteStatus::SizeLimit:
-            return JobEnd::SizeLimit;
-        case WriteStatus::DiskFull:
-            return JobEnd::DiskFull;
-        default:
-            return JobEnd::WriteFailed;
+    case WriteStatus::SizeLimit: return JobEnd::SizeLimit;
+    case WriteStatus::DiskFull: return JobEnd::DiskFull;
+    default: return JobEnd::WriteFailed;
     }
 }
 

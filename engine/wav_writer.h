@@ -78,7 +78,7 @@ private:
     void CloseFile();
 
     int fd_ = -1;
-    std::string outputPath_;     // the resolved output: a link's target is replaced, not the link
+    std::string outputPath_;  // the resolved output: a link's target is replaced, not the link
     std::string temporaryPath_;
     std::atomic<int> phase_{kIdle};
     WavWriterSeams seams_;

@@ -325,8 +325,8 @@ void CWaveFile::HandleOpen() {
         if (opened) {
             blockFrames_ = frames;
         } else {
-            LogEngineFailure("the source %s (%d Hz) cannot be converted to %d Hz", sourcePath_.c_str(),
-                             source_.Rate(), format_.rate);
+            LogEngineFailure("the source %s (%d Hz) cannot be converted to %d Hz", sourcePath_.c_str(), source_.Rate(),
+                             format_.rate);
         }
     }
     state_.store(opened ? WS_OPENED : WS_IDLE);

@@ -149,9 +149,9 @@ private:
     // ---- end of play job ----
 
     PostToWindow postToWindow_;
-    std::mutex postMutex_;              // orders a post against Abandon
-    bool abandoned_ = false;            // guarded by postMutex_
-    std::function<bool()> waitHook_;    // window only
+    std::mutex postMutex_;            // orders a post against Abandon
+    bool abandoned_ = false;          // guarded by postMutex_
+    std::function<bool()> waitHook_;  // window only
     std::atomic<int> state_{WS_IDLE};
     std::atomic<bool> jobStarted_{false};
     std::atomic<bool> workerEnded_{false};

@@ -35,7 +35,9 @@ void SetField(CMainDialog& window, int id, const QString& text) {
     static_cast<QLineEdit*>(window.Control(id))->setText(text);
 }
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-QString PluginFailed(const char* caption) { return Text(messages::kPluginFailedFormat).arg(QString::fromUtf8(caption)); }
+QString PluginFailed(const char* caption) {
+    return Text(messages::kPluginFailedFormat).arg(QString::fromUtf8(caption));
+}
 
 /// Links the fault-injecting test plug-in `built` into `folder` as
 /// "Zarevo_<caption>.so", so its tab reads `caption`.

@@ -317,7 +317,8 @@ TEST_F(SaveJobTest, WriteFailuresEndTheSaveWithTheirCauseAndKeepTheOldOutput) {
     const SndfileContents read = ReadWithSndfile(output);
     ASSERT_TRUE(read.opened);
     ASSERT_EQ(read.info.frames, (3 * kBlockBytes - 2) / 2);
-    EXPECT_EQ(read.samples[static_cast<std::size_t>(read.info.frames) - 1], Pattern16(static_cast<int>(read.info.frames) - 1, 0));
+    EXPECT_EQ(read.samples[static_cast<std::size_t>(read.info.frames) - 1],
+              Pattern16(static_cast<int>(read.info.frames) - 1, 0));
     EXPECT_EQ(ReadFileBytes(output).size(), 44u + 3 * kBlockBytes - 2);
 }
 

@@ -10,8 +10,8 @@ ZAREVO_PLUGIN_EXPORT int CapacityAfterHugeRequest = -1;
 
 void Constructer(void) {}
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     CapacityBeforeHugeRequest = *capacity;
     resize(INT_MAX);

@@ -14,8 +14,8 @@ static atomic_int Blocks;
 
 void Constructer(void) { atomic_store(&Blocks, 0); }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     if (atomic_fetch_add(&Blocks, 1) >= atomic_load(&HangAfterBlocks)) {
         atomic_store(&Hanging, 1);

@@ -9,8 +9,8 @@ ZAREVO_PLUGIN_EXPORT int SleepMilliseconds = 400;
 
 void Constructer(void) {}
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     usleep((useconds_t)SleepMilliseconds * 1000u);
     return PassThrough(count, in, out, capacity, resize);
