@@ -29,6 +29,7 @@
 //   postMutex_ makes sure that nothing is posted to the window afterwards.
 #include "wave_file.h"
 
+#include <csignal>
 #include <utility>
 
 #include "failure_log.h"
@@ -50,7 +51,12 @@ bool IsPlayState(int state) {
 }  // namespace
 
 CWaveFile::CWaveFile(PostToWindow postToWindow)
-    : postToWindow_(std::move(postToWindow)), worker_([this] { RunWorker(); }) {}
+    : postToWindow_(std::move(postToWindow)), worker_([this] { RunWorker(); }) {
+    // Under a file-size limit (ulimit -f) a write past it would end the
+    // program with SIGXFSZ; ignored, the write fails with EFBIG and the save
+    // reports it like any other failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 CWaveFile::~CWaveFile() {
     QuitWorker();

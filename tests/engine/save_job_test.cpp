@@ -297,9 +297,10 @@ TEST_F(SaveJobTest, WriteFailuresEndTheSaveWithTheirCauseAndKeepTheOldOutput) {
     EXPECT_EQ(ReadFileBytes(output), old);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
 
-    // A file-size limit fails the write with EFBIG: a write failure, not a full disk.
+    // A file-size limit fails the write with EFBIG: a write failure, not a
+    // full disk, and not the end of the program by SIGXFSZ.
     {
-        FileSizeLimit limit(44 + kBlockBytes + 1000);
+        FileSizeLimit limit(44 + kBlockBytes + 1000, false);
         ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
         ASSERT_TRUE(engine.StartSave());
         EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::WriteFailed));

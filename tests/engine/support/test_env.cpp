@@ -31,8 +31,10 @@ std::vector<std::string> TempDir::Entries() const {
     return names;
 }
 
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal) : ignoresSignal_(ignoreSignal) {
+    if (ignoreSignal) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
     getrlimit(RLIMIT_FSIZE, &previous_);
     rlimit limit = previous_;
     limit.rlim_cur = bytes;
@@ -41,7 +43,9 @@ FileSizeLimit::FileSizeLimit(rlim_t bytes) {
 
 FileSizeLimit::~FileSizeLimit() {
     setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
+    if (ignoresSignal_) {
+        std::signal(SIGXFSZ, previousHandler_);
+    }
 }
 
 TestPlugin::TestPlugin(const std::string& name, const TempDir* copyInto, const std::string& copyName) {

@@ -72,17 +72,19 @@ private:
     std::deque<Message> messages_;
 };
 
-/// Limits the size of files this process writes, for one scope (writes past
-/// it fail with EFBIG instead of raising SIGXFSZ).
+/// Limits the size of files this process writes, for one scope. Writes past
+/// it fail with EFBIG; with `ignoreSignal` false the test relies on the code
+/// under test to keep SIGXFSZ from ending the process.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes);
+    explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = true);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     rlimit previous_{};
+    bool ignoresSignal_ = true;
     void (*previousHandler_)(int) = nullptr;
 };
 
