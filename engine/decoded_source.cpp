@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "failure_log.h"
 #include "regular_file.h"
 #include "wav_source.h"
 
@@ -197,8 +197,8 @@ bool DecodedSource::EndEarly(std::int64_t end) {
     const bool natural = !lengthKnown_ || (lengthEstimated_ && DataSize() - end <= kMpegLengthTolerance);
     if (!natural) {
         readFailed_ = true;
-        std::fprintf(stderr, "ZarevoPlusApp: %s could not be decoded past frame %lld of %lld: %s\n", path_.c_str(),
-                     static_cast<long long>(end), static_cast<long long>(DataSize()), sf_strerror(file_));
+        LogEngineFailure("cannot decode the source %s past frame %lld of %lld: %s", path_.c_str(),
+                         static_cast<long long>(end), static_cast<long long>(DataSize()), sf_strerror(file_));
     }
     // Either way nothing further is fetched.
     dataSize_.store(end, std::memory_order_relaxed);

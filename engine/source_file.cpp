@@ -3,9 +3,9 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "failure_log.h"
 #include "regular_file.h"
 
 namespace {
@@ -36,8 +36,7 @@ bool SourceFile::Open(const std::string& path) {
         return true;
     }
     // An empty reason: integer-PCM WAV, which only the own reader judges.
-    if (!whyNot.empty())
-        std::fprintf(stderr, "ZarevoPlusApp: source %s not opened: %s\n", path.c_str(), whyNot.c_str());
+    if (!whyNot.empty()) LogEngineFailure("cannot open the source %s: %s", path.c_str(), whyNot.c_str());
     return false;
 }
 
