@@ -62,11 +62,12 @@ struct FormatGroupIds {
 class CFormatGroups {
 public:
     /// `controls` is the id map the dialog builder returned; every id in
-    /// `ids` must be in it.
+    /// `ids` must be in it. Names the custom-rate field for screen readers.
     CFormatGroups(const std::map<int, QWidget*>& controls, const FormatGroupIds& ids);
 
-    /// Runs `onChange` after every click on one of the radio buttons and every
-    /// change of the custom-rate text.
+    /// Runs `onChange` after every change of state of one of the radio buttons
+    /// (by the mouse, the keyboard, an accessibility action or the program)
+    /// and every change of the custom-rate text.
     void ConnectChanges(QObject* context, const std::function<void()>& onChange);
 
     /// Shows `fields`: selects the rate radio, writes the custom rate ("%d"),

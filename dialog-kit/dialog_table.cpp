@@ -89,11 +89,12 @@ QWidget* CreateControl(QWidget* parent, const ControlSpec& spec, QButtonGroup*& 
 
 }  // namespace
 
-std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSpec> table) {
+ControlMap BuildControls(QWidget* parent, std::span<const ControlSpec> table) {
     parent->setFont(DialogFont());
     const DialogUnits units(parent->font());
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
     QButtonGroup* radioGroup = nullptr;
+    const char* lastLabel = nullptr;
     for (const ControlSpec& spec : table) {
         QWidget* control = CreateControl(parent, spec, radioGroup);
         QRect rect = units.ToPixels(spec.x, spec.y, spec.width, spec.height);
@@ -103,7 +104,10 @@ std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSp
             rect.setHeight(control->sizeHint().height());
         }
         control->setGeometry(rect);
-        if (spec.text && *spec.text) control->setAccessibleName(QString::fromUtf8(spec.text));
+        const bool hasText = spec.text && *spec.text;
+        if (hasText && (spec.kind == ControlKind::Label || spec.kind == ControlKind::GroupBox)) lastLabel = spec.text;
+        const char* name = hasText ? spec.text : lastLabel;
+        if (name) control->setAccessibleName(QString::fromUtf8(name));
         if (spec.kind == ControlKind::GroupBox) control->lower();
         if (spec.id != kNoId) {
             control->setObjectName(QStringLiteral("control%1").arg(spec.id));
