@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -49,6 +50,13 @@ protected:
             if (Button(dialog, id)->isChecked()) checked.push_back(id);
         }
         return checked;
+    }
+    /// Gives `control` the keyboard focus in its active window, as arrow
+    /// keys move only from the focused radio.
+    static void Focus(QWidget* control) {
+        control->window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(control->window()));
+        control->setFocus();
     }
     static void PressKey(QWidget* target, int key) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -296,4 +304,39 @@ TEST(SettingsDialogs, TheTwoDialogsShareNoState) {
     EXPECT_EQ(ResolveRate(saveFormat), 8000);
     EXPECT_EQ(playbackSettings.channels, 2);
     EXPECT_EQ(ResolveRate(playbackSettings), 22050);
+}
+
+// What the keyboard and accessibility actions change is what OK stores, as
+// with clicks: Space on the automatic box, the arrow keys in the device list
+// and in a radio group, radios set without a click, typed text.
+TEST_F(PlaybackDeviceDialog, KeyboardAndAccessibilityChangesAreWhatOkStores) {
+    PlaybackSettings settings;
+    ASSERT_TRUE(EditWith(settings, kThreeDevices, [](CPlaybackDeviceDialog& dialog) {
+        Focus(AutomaticBox(dialog));
+        QTest::keyClick(AutomaticBox(dialog), Qt::Key_Space);
+        EXPECT_TRUE(DeviceList(dialog)->isEnabled());
+        QTest::keyClick(DeviceList(dialog), Qt::Key_Down);
+        QTest::keyClick(DeviceList(dialog), Qt::Key_Down);
+        Button(dialog, IDC_PLAY_RATE_CUSTOM)->toggle();
+        CustomField(dialog)->selectAll();
+        QTest::keyClicks(CustomField(dialog), QStringLiteral("96000"));
+        Button(dialog, IDC_PLAY_MONO)->setChecked(true);
+        Focus(Button(dialog, IDC_PLAY_16BIT));
+        QTest::keyClick(Button(dialog, IDC_PLAY_16BIT), Qt::Key_Up);
+        dialog.accept();
+    }));
+    EXPECT_EQ(settings.device, 2);
+    EXPECT_EQ(settings.rateChoice, RATE_CUSTOM);
+    EXPECT_EQ(settings.customRate, 96000);
+    EXPECT_EQ(settings.channels, 1);
+    EXPECT_EQ(settings.bits, 8);
+
+    // Ticking the box again through an accessibility action goes back to
+    // the automatic device.
+    ASSERT_TRUE(EditWith(settings, kThreeDevices, [](CPlaybackDeviceDialog& dialog) {
+        AutomaticBox(dialog)->setChecked(true);
+        EXPECT_FALSE(DeviceList(dialog)->isEnabled());
+        dialog.accept();
+    }));
+    EXPECT_EQ(settings.device, -1);
 }

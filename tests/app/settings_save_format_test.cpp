@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <limits>
@@ -36,6 +37,13 @@ protected:
             if (Button(dialog, id)->isChecked()) checked.push_back(id);
         }
         return checked;
+    }
+    /// Gives `control` the keyboard focus in its active window, as arrow
+    /// keys move only from the focused radio.
+    static void Focus(QWidget* control) {
+        control->window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(control->window()));
+        control->setFocus();
     }
     static void PressKey(QWidget* target, int key) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -207,4 +215,36 @@ TEST_F(SaveFormatDialog, CancelButtonEscapeAndCloseBoxChangeNothing) {
         EXPECT_EQ(format.rateChoice, RATE_44100);
         EXPECT_EQ(format.customRate, 48000);
     }
+}
+
+// What the keyboard and accessibility actions change is what OK stores, as
+// with clicks: radios set without a click (setChecked, toggle), the arrow
+// keys inside a group, Space, and typing into the custom-rate field.
+TEST_F(SaveFormatDialog, KeyboardAndAccessibilityChangesAreWhatOkStores) {
+    SaveFormat format;
+    ASSERT_TRUE(EditWith(format, [](CSaveFormatDialog& dialog) {
+        Button(dialog, IDC_SAVE_RATE_11025)->setChecked(true);
+        Button(dialog, IDC_SAVE_MONO)->toggle();
+        Focus(Button(dialog, IDC_SAVE_16BIT));
+        QTest::keyClick(Button(dialog, IDC_SAVE_16BIT), Qt::Key_Up);
+        EXPECT_TRUE(Button(dialog, IDC_SAVE_8BIT)->isChecked());
+        dialog.accept();
+    }));
+    EXPECT_EQ(format.rateChoice, RATE_11025);
+    EXPECT_EQ(format.channels, 1);
+    EXPECT_EQ(format.bits, 8);
+
+    ASSERT_TRUE(EditWith(format, [](CSaveFormatDialog& dialog) {
+        Button(dialog, IDC_SAVE_RATE_CUSTOM)->setChecked(true);
+        EXPECT_TRUE(CustomField(dialog)->isEnabled());
+        CustomField(dialog)->selectAll();
+        QTest::keyClicks(CustomField(dialog), QStringLiteral("8000"));
+        Focus(Button(dialog, IDC_SAVE_STEREO));
+        QTest::keyClick(Button(dialog, IDC_SAVE_STEREO), Qt::Key_Space);
+        dialog.accept();
+    }));
+    EXPECT_EQ(format.rateChoice, RATE_CUSTOM);
+    EXPECT_EQ(format.customRate, 8000);
+    EXPECT_EQ(format.channels, 2);
+    EXPECT_EQ(format.bits, 8);
 }

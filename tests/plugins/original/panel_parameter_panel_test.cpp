@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -213,6 +214,38 @@ TEST_F(ParameterPanelTest, ChannelBoxesWriteTheirFlags) {
     Box(1002)->click();
     EXPECT_EQ(ProcessMono.load(), 0);
     EXPECT_EQ(BandMask.load(), -1);  // channel boxes leave the bands alone
+}
+
+// The keyboard and accessibility actions change the block as the mouse does:
+// arrow and Page keys on the sliders, typed text, Space on a box and boxes
+// set without a click.
+TEST_F(ParameterPanelTest, KeyboardAndAccessibilityChangesReachTheBlock) {
+    QTest::keyClick(Slider(1007), Qt::Key_Right);
+    EXPECT_DOUBLE_EQ(PitchOctaves.load(), 0.001);
+    EXPECT_EQ(Text(1008), "0.001");
+    QTest::keyClick(Slider(1009), Qt::Key_End);
+    EXPECT_DOUBLE_EQ(SpeedExponent.load(), 1.0);
+    EXPECT_EQ(Text(1010), "2.000");
+    Slider(1023)->setValue(250);
+    EXPECT_DOUBLE_EQ(ReverbAmount.load(), 0.25);
+    Edit(1018)->selectAll();
+    QTest::keyClicks(Edit(1018), "40");
+    EXPECT_DOUBLE_EQ(ApplyRatio.load(), 0.4);
+    EXPECT_EQ(Slider(1011)->value(), 400);
+
+    Box(1012)->setChecked(false);
+    EXPECT_EQ(BandMask.load(), 0x1FE);
+    Box(1021)->toggle();
+    EXPECT_EQ(BandMask.load(), 0x0FE);
+    QTest::keyClick(Box(1002), Qt::Key_Space);
+    EXPECT_EQ(ProcessMono.load(), 1);
+    Box(1003)->setChecked(false);
+    EXPECT_EQ(ProcessLeft.load(), 0);
+    Box(1004)->toggle();
+    EXPECT_EQ(ProcessRight.load(), 0);
+    // The other boxes kept what they showed.
+    EXPECT_TRUE(Box(1002)->isChecked());
+    EXPECT_FALSE(Box(1012)->isChecked());
 }
 
 TEST_F(ParameterPanelTest, TabOrderFollowsTheTemplate) {
