@@ -16,11 +16,16 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
     lists = PluginEntryLists{};
     PluginEntryLists bound;
     for (void* module : modules) {
+        // dlsym on a null handle would search the whole program's symbols
+        // (RTLD_DEFAULT), binding whatever happens to carry those names.
+        if (module == nullptr) {
+            return false;
+        }
         const auto stop = Lookup<ZarevoEffectStopFn>(module, "EffectStop");
         const auto constructer = Lookup<ZarevoConstructerFn>(module, "Constructer");
         const auto destructer = Lookup<ZarevoDestructerFn>(module, "Destructer");
         const auto process = Lookup<ZarevoEffectEntFn>(module, "EffectEnt");
-        if (module == nullptr || !stop || !constructer || !destructer || !process) {
+        if (!stop || !constructer || !destructer || !process) {
             return false;
         }
         bound.stop.push_back(stop);
