@@ -6,18 +6,20 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <limits>
 #include <vector>
 
+#include "app_test_support.h"
 #include "save_format_dialog.h"
 #include "settings_dialogs.h"
 
 namespace {
+
+using apptest::Focus;
+using apptest::PressKey;
 
 class SaveFormatDialog : public ::testing::Test {
 protected:
@@ -31,40 +33,11 @@ protected:
     }
     /// The ids of the checked radio buttons, in id order.
     static std::vector<int> CheckedRadios(const CSaveFormatDialog& dialog) {
-        std::vector<int> checked;
-        for (int id = IDC_SAVE_RATE_44100; id <= IDC_SAVE_16BIT; ++id) {
-            if (id == IDC_SAVE_CUSTOM_RATE) continue;
-            if (Button(dialog, id)->isChecked()) checked.push_back(id);
-        }
-        return checked;
-    }
-    /// Gives `control` the keyboard focus in its active window, as arrow
-    /// keys move only from the focused radio.
-    static void Focus(QWidget* control) {
-        control->window()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(control->window()));
-        control->setFocus();
-    }
-    static void PressKey(QWidget* target, int key) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
+        return apptest::CheckedRadios(dialog, IDC_SAVE_RATE_44100, IDC_SAVE_16BIT);
     }
     /// Runs EditSaveFormat on `format`, doing `act` on the open dialog.
     static bool EditWith(SaveFormat& format, const std::function<void(CSaveFormatDialog&)>& act) {
-        bool sawDialog = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<CSaveFormatDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QApplication::activeModalWidget()->close();
-                return;
-            }
-            sawDialog = true;
-            act(*dialog);
-            if (dialog->isVisible()) dialog->reject();
-        });
-        const bool accepted = EditSaveFormat(nullptr, format);
-        EXPECT_TRUE(sawDialog);
-        return accepted;
+        return apptest::WithModalDialog<CSaveFormatDialog>([&] { return EditSaveFormat(nullptr, format); }, act);
     }
 };
 
@@ -75,8 +48,7 @@ TEST_F(SaveFormatDialog, OpensWithTheDefaultsShown) {
     dialog.LoadFrom(SaveFormat{});
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("保存フォーマットの設定"));
-    EXPECT_EQ(CheckedRadios(dialog),
-              (std::vector<int>{IDC_SAVE_RATE_22050, IDC_SAVE_STEREO, IDC_SAVE_16BIT}));
+    EXPECT_EQ(CheckedRadios(dialog), (std::vector<int>{IDC_SAVE_RATE_22050, IDC_SAVE_STEREO, IDC_SAVE_16BIT}));
     EXPECT_EQ(CustomField(dialog)->text(), QStringLiteral("48000"));
     EXPECT_FALSE(CustomField(dialog)->isEnabled());
     EXPECT_EQ(dialog.Updating, 0);
@@ -91,8 +63,7 @@ TEST_F(SaveFormatDialog, ShowsEveryChoiceOfTheRecord) {
     CSaveFormatDialog dialog;
     dialog.LoadFrom(format);
     dialog.show();
-    EXPECT_EQ(CheckedRadios(dialog),
-              (std::vector<int>{IDC_SAVE_RATE_CUSTOM, IDC_SAVE_MONO, IDC_SAVE_8BIT}));
+    EXPECT_EQ(CheckedRadios(dialog), (std::vector<int>{IDC_SAVE_RATE_CUSTOM, IDC_SAVE_MONO, IDC_SAVE_8BIT}));
     EXPECT_EQ(CustomField(dialog)->text(), QStringLiteral("-12"));
     EXPECT_TRUE(CustomField(dialog)->isEnabled());
 }
