@@ -25,22 +25,14 @@ struct FormatFields {
     std::int32_t bits = 16;            ///< 8 or 16
 };
 
-/// Copies the format of a PlaybackSettings or SaveFormat into a dialog's fields.
-template <typename Record>
-void CopyFormatFrom(const Record& record, FormatFields& fields) {
-    fields.channels = record.channels;
-    fields.customRate = record.customRate;
-    fields.rateChoice = record.rateChoice;
-    fields.bits = record.bits;
-}
-
-/// Writes a dialog's format fields back into a PlaybackSettings or SaveFormat.
-template <typename Record>
-void CopyFormatTo(const FormatFields& fields, Record& record) {
-    record.channels = fields.channels;
-    record.customRate = fields.customRate;
-    record.rateChoice = fields.rateChoice;
-    record.bits = fields.bits;
+/// Copies the four format fields from `from` to `to`: a PlaybackSettings or
+/// SaveFormat into a dialog's FormatFields, or back.
+template <typename From, typename To>
+void CopyFormat(const From& from, To& to) {
+    to.channels = from.channels;
+    to.customRate = from.customRate;
+    to.rateChoice = from.rateChoice;
+    to.bits = from.bits;
 }
 
 /// The decimal number at the start of a typed rate, read like strtol: leading

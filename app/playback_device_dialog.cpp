@@ -56,13 +56,13 @@ CPlaybackDeviceDialog::CPlaybackDeviceDialog(DeviceNameSource listDevices, QWidg
 CPlaybackDeviceDialog::~CPlaybackDeviceDialog() = default;
 
 void CPlaybackDeviceDialog::LoadFrom(const PlaybackSettings& settings) {
-    CopyFormatFrom(settings, *this);
+    CopyFormat(settings, *this);
     automatic = settings.device == -1 ? 1 : 0;
     deviceIndex = settings.device > 0 ? settings.device : 0;
 }
 
 void CPlaybackDeviceDialog::StoreInto(PlaybackSettings& settings) const {
-    CopyFormatTo(*this, settings);
+    CopyFormat(*this, settings);
     settings.device = automatic == 1 ? -1 : deviceIndex;
 }
 

@@ -43,6 +43,6 @@ CSaveFormatDialog::CSaveFormatDialog(QWidget* parent)
 
 CSaveFormatDialog::~CSaveFormatDialog() = default;
 
-void CSaveFormatDialog::LoadFrom(const SaveFormat& format) { CopyFormatFrom(format, *this); }
+void CSaveFormatDialog::LoadFrom(const SaveFormat& format) { CopyFormat(format, *this); }
 
-void CSaveFormatDialog::StoreInto(SaveFormat& format) const { CopyFormatTo(*this, format); }
+void CSaveFormatDialog::StoreInto(SaveFormat& format) const { CopyFormat(*this, format); }
