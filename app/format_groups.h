@@ -19,10 +19,10 @@ class QWidget;
 
 /// The four format fields both dialogs edit, in the order of the records.
 struct FormatFields {
-    std::int32_t channels = 2;         ///< 1 mono, 2 stereo
-    std::int32_t customRate = 48000;   ///< Hz for RATE_CUSTOM
+    std::int32_t channels = 2;             ///< 1 mono, 2 stereo
+    std::int32_t customRate = 48000;       ///< Hz for RATE_CUSTOM
     std::int32_t rateChoice = RATE_22050;  ///< a RateChoice
-    std::int32_t bits = 16;            ///< 8 or 16
+    std::int32_t bits = 16;                ///< 8 or 16
 };
 
 /// Copies the four format fields from `from` to `to`: a PlaybackSettings or

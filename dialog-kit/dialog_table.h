@@ -13,16 +13,16 @@
 namespace dialogkit {
 
 enum class ControlKind {
-    Label,           ///< static text
-    Edit,            ///< single-line edit, scrolls horizontally
+    Label,  ///< static text
+    Edit,   ///< single-line edit, scrolls horizontally
     PushButton,
-    DefaultButton,   ///< push button that Enter presses
+    DefaultButton,  ///< push button that Enter presses
     CheckBox,
-    RadioFirst,      ///< radio button that starts a new exclusive group
-    Radio,           ///< radio button in the group of the last RadioFirst
+    RadioFirst,  ///< radio button that starts a new exclusive group
+    Radio,       ///< radio button in the group of the last RadioFirst
     GroupBox,
-    Slider,          ///< horizontal, no tick marks
-    DropDownList,    ///< non-editable combo box; the height includes the open list
+    Slider,        ///< horizontal, no tick marks
+    DropDownList,  ///< non-editable combo box; the height includes the open list
     TabControl,
 };
 

@@ -54,9 +54,8 @@ void* CreateSamplePanel(void* parent) {
         // toggled: a click, Space and an accessibility action all count. The
         // box is set above, before the connection, so only the user's changes
         // reach the flag.
-        QObject::connect(box, &QCheckBox::toggled, panel, [](bool checked) {
-            VocalCancel.store(checked ? 1 : 0, std::memory_order_relaxed);
-        });
+        QObject::connect(box, &QCheckBox::toggled, panel,
+                         [](bool checked) { VocalCancel.store(checked ? 1 : 0, std::memory_order_relaxed); });
 
         panel->hide();  // the program shows it when its tab is selected
         PanelWindow = panel;

@@ -249,9 +249,8 @@ TEST_F(ParameterPanelTest, KeyboardAndAccessibilityChangesReachTheBlock) {
 }
 
 TEST_F(ParameterPanelTest, TabOrderFollowsTheTemplate) {
-    const std::vector<int> expected = {1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1019,
-                                       1020, 1021, 1011, 1018, 1023, 1024, 1002, 1003, 1004, 1000, 1001,
-                                       1005, 1006, 1022};
+    const std::vector<int> expected = {1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1019, 1020, 1021,
+                                       1011, 1018, 1023, 1024, 1002, 1003, 1004, 1000, 1001, 1005, 1006, 1022};
     std::vector<int> order;
     for (QWidget* w = panel_->nextInFocusChain(); w != panel_; w = w->nextInFocusChain()) {
         if (!panel_->isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus)) continue;
@@ -275,8 +274,7 @@ TEST_F(ParameterPanelTest, StaticTextsAreShownWhole) {
     int labels = 0;
     for (QLabel* label : panel_->findChildren<QLabel*>()) {
         ++labels;
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
-            << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << label->text().toStdString();
         EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
     }
     EXPECT_EQ(labels, 15);
