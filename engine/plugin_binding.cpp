@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include "failure_log.h"
+
 namespace {
 
 template <typename Function>
@@ -19,6 +21,7 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
         // dlsym on a null handle would search the whole program's symbols
         // (RTLD_DEFAULT), binding whatever happens to carry those names.
         if (module == nullptr) {
+            LogEngineFailure("job refused: plug-in module %zu is not loaded", bound.process.size());
             return false;
         }
         const auto stop = Lookup<ZarevoEffectStopFn>(module, "EffectStop");
@@ -26,6 +29,9 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
         const auto destructer = Lookup<ZarevoDestructerFn>(module, "Destructer");
         const auto process = Lookup<ZarevoEffectEntFn>(module, "EffectEnt");
         if (!stop || !constructer || !destructer || !process) {
+            LogEngineFailure(
+                "job refused: plug-in module %zu lacks one of EffectStop, Constructer, Destructer, EffectEnt",
+                bound.process.size());
             return false;
         }
         bound.stop.push_back(stop);
