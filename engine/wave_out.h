@@ -47,6 +47,14 @@ public:
     /// sound system is unavailable, or this object is already open.
     bool Open(int device, const WaveOutFormat& format, WaveOutDoneCallback done, void* instance);
     bool IsOpen() const;
+    /// True when the open device has stopped working for good (its sound
+    /// server went away, it was unplugged): it will not play or hand back
+    /// anything any more, and only Close is left to do.
+    bool IsLost() const;
+    /// Device periods the device has played from silence since its queue
+    /// last ran empty; 0 while a buffer is queued. Once the last buffer has
+    /// come back, this tells how far the device has played past it.
+    int IdlePeriods() const;
     void Pause();    ///< holds the sound; queued buffers wait
     void Restart();  ///< starts or resumes the sound
     /// Hands back every queued buffer at once, in queue order, through the done
