@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "job_end.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
@@ -43,7 +44,11 @@ void SetButtonText(QPushButton* button, const QString& text) {
 }  // namespace
 
 int CMainDialog::ProgressPercentNow() const {
-    return engine_ ? ProgressPercent(engine_->Consumed(), engine_->DataSize()) : 0;
+    if (!engine_) return 0;
+    // All of the source is through; what the plug-ins still give back is
+    // the end of the job, shown as done.
+    if (engine_->Flushing()) return 100;
+    return ProgressPercent(engine_->Consumed(), engine_->DataSize());
 }
 
 void CMainDialog::RefreshControls() {
@@ -69,12 +74,10 @@ void CMainDialog::OnPlayClicked() {
         ShowMessage(this, messages::kWritingInProgress);
         return;
     case JOB_PLAYING:
-        if (engine_ && engine_->StopPlay()) {
-            jobState_ = JOB_IDLE;
-            RefreshControls();
-        } else if (engine_ && engine_->State() == WS_IDLE) {
-            // Playback ended by itself just before the press: nothing failed,
-            // and the end message that is on its way finds the window idle.
+        // A play that ended by itself just before the press (StopPlay waits
+        // for such an end to finish) leaves the engine idle: nothing failed,
+        // and the end message on its way finds the window idle.
+        if (engine_ && (engine_->StopPlay() || engine_->State() == WS_IDLE)) {
             jobState_ = JOB_IDLE;
             RefreshControls();
         } else {
@@ -142,6 +145,9 @@ void CMainDialog::OnEngineMessage(int message, std::uintptr_t, std::intptr_t lPa
     if (message == WM_WAVE_PLAY_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();
+        // A play that ran to its end, or was stopped, needs no word; a lost
+        // sound device does, or the user would wonder why the sound stopped.
+        if (static_cast<JobEnd>(lParam) == JobEnd::DeviceLost) ShowMessage(this, messages::kDeviceLost);
     } else if (message == WM_WAVE_SAVE_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();

@@ -1,8 +1,11 @@
 // The play job: the handlers of WM_WAVE_PLAY, WM_WAVE_BUFFER_DONE and
 // WM_WAVE_STOP_PLAY. Three buffers of one block each rotate through the
 // wave-out device: each one that comes back is refilled with the next block
-// and queued again, until three in a row find no data left. All of it runs on
-// the worker; the device's callback only hands buffers back through the ring.
+// and queued again, until three in a row find no data left; the device then
+// plays out what it holds before it closes. All of it runs on the worker; the
+// device's callback only hands buffers back through the ring.
+#include <cstdio>
+
 #include "output_buffers.h"
 #include "wave_file.h"
 
@@ -13,16 +16,29 @@ namespace {
 constexpr int kPlayOutputCapacity = 100;
 
 /// Buffers that must come back empty in a row before the job ends: all three,
-/// so the last block has been played to its end.
+/// so the last block has gone to the device.
 constexpr int kExhaustedToEnd = 3;
+
+/// Device periods played from silence after the last buffer before the
+/// device closes. Rationale: a buffer counts as done once it is in the
+/// device's stream, which the sound server still holds about a period of;
+/// closing at once would cut that off. Two periods cover it, and the close
+/// itself lets SDL's last two periods drain as well.
+constexpr int kDrainPeriods = 2;
+
+/// Longest wait for that drain, for a device that stops asking for sound
+/// without reporting itself lost.
+constexpr std::chrono::milliseconds kDrainLimit{2000};
 
 }  // namespace
 
 void CWaveFile::HandlePlay() {
     const WaveOutFormat format{format_.channels, format_.rate, format_.bits};
     source_.ResetConsumed();
+    producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
     ResizeOutput(kPlayOutputCapacity);
     exhaustedBuffers_ = 0;
+    draining_ = false;
     for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
         playBlocks_[i].Release();
         playHeaders_[i] = WaveOutHeader{};
@@ -85,6 +101,29 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         return;  // stays out of the queue
     }
     exhaustedBuffers_ = 0;
+    // Everything is in the device; PollPlayDevice ends the job once it has
+    // been heard.
+    draining_ = true;
+    drainStarted_ = std::chrono::steady_clock::now();
+}
+
+void CWaveFile::PollPlayDevice() {
+    if (!waveOut_.IsOpen() || state_.load() != WS_PLAYING) {
+        return;
+    }
+    if (waveOut_.IsLost()) {
+        // The sound server went away or the device was unplugged: no buffer
+        // would ever come back, so the job ends here.
+        std::fprintf(stderr, "ZarevoPlusApp: playback ended: the sound device stopped working "
+                             "(sound server gone or device removed)\n");
+        EndPlayByItself(JobEnd::DeviceLost);
+    } else if (draining_ && (waveOut_.IdlePeriods() >= kDrainPeriods ||
+                             std::chrono::steady_clock::now() - drainStarted_ >= kDrainLimit)) {
+        EndPlayByItself(JobEnd::Completed);
+    }
+}
+
+void CWaveFile::EndPlayByItself(JobEnd end) {
     // The window may be stopping the job at this very moment. Whoever moves
     // the state off WS_PLAYING first runs the stop handling; if it was the
     // window, its WM_WAVE_STOP_PLAY does it and no end message is sent.
@@ -93,7 +132,7 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         return;
     }
     HandleStopPlay();
-    postToWindow_(WM_WAVE_PLAY_ENDED, 0, 0);
+    postToWindow_(WM_WAVE_PLAY_ENDED, 0, static_cast<std::intptr_t>(end));
 }
 
 void CWaveFile::HandleStopPlay() {
@@ -109,6 +148,7 @@ void CWaveFile::HandleStopPlay() {
         waveOut_.Unprepare(&header);
     }
     waveOut_.Close();
+    draining_ = false;
     CallDestructers();
     state_.store(WS_IDLE);
 }

@@ -14,6 +14,7 @@ constexpr int kSaveOutputCapacity = 1000000;
 
 void CWaveFile::HandleSave() {
     source_.ResetConsumed();
+    producer_.StartJob([this] { return state_.load() == WS_STOP_SAVE_REQUESTED; });
     ResizeOutput(kSaveOutputCapacity);
     PcmBlock block;
     WavWriter writer;
@@ -28,6 +29,8 @@ void CWaveFile::HandleSave() {
 
     bool completed = false;
     for (;;) {
+        // Tested before the flush blocks too: a stopped job ends with the
+        // blocks it has, and the plug-ins (told to stop) are not flushed.
         if (state_.load() == WS_STOP_SAVE_REQUESTED) {
             break;
         }
