@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -50,6 +51,13 @@ struct SdlThreadData {
 };
 
 }  // namespace
+
+void PrepareSoundServerBuffering() {
+    // Rationale: 100 ms rode out two busy processes (and a far busier
+    // machine) without gaps in nearly every play, while a stop is still
+    // silent within about 100 ms: the server plays out what it holds.
+    setenv("PULSE_LATENCY_MSEC", "100", 0);
+}
 
 std::unique_lock<std::mutex> LockSdlAudio() {
     thread_local SdlThreadData freedAtThreadEnd;

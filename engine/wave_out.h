@@ -77,6 +77,14 @@ private:
     Device* device_ = nullptr;  // owned
 };
 
+/// [start-up, before any other thread exists] Asks desktop sound servers
+/// (PulseAudio, PipeWire's pulse server) for about 100 ms of stream buffer,
+/// unless the user has chosen one in PULSE_LATENCY_MSEC. SDL sizes that
+/// buffer from its period alone, which leaves the audio thread no slack on
+/// a busy machine; this is the only knob the sound client offers, and it is
+/// read from the environment, hence the call before other threads run.
+void PrepareSoundServerBuffering();
+
 /// Serialises the SDL audio calls that are not safe to make from two threads
 /// at once: subsystem start and end, device listing, device open and close.
 /// Never taken by the audio callback, so holding it cannot stall the sound.

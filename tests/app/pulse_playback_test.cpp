@@ -13,6 +13,7 @@
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "sound_server.h"
+#include "wave_out.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ protected:
         server_ = std::make_unique<soundtest::PulseServer>(files_.Path() / "pulse");
         ASSERT_TRUE(server_->Ready()) << "pulseaudio did not start (scripts/install-deps.sh installs it)";
         server_->UseFromThisProcess();
+        PrepareSoundServerBuffering();  // as the program does at start
         window_ = apptest::OpenWindow(plugins_.Path(), messages_);
         for (auto* format : {&window_->Playback().rateChoice, &window_->Format().rateChoice}) *format = RATE_44100;
         window_->Playback().channels = window_->Format().channels = 2;
