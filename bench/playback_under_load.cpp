@@ -107,9 +107,11 @@ int main(int argc, char** argv) {
     const auto folder = std::filesystem::temp_directory_path() / ("zarevo-playback-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder / "none");
     std::unique_ptr<soundtest::PulseServer> server;
+    std::vector<std::string> clientEnvironment;
     if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
         setenv("PULSE_SERVER", external, 1);
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+        clientEnvironment = {std::string("PULSE_SERVER=") + external};
     } else {
         server = std::make_unique<soundtest::PulseServer>(folder / "pulse");
         if (!server->Ready()) {
@@ -117,6 +119,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         server->UseFromThisProcess();
+        clientEnvironment = server->ClientEnvironment();
     }
     PrepareSoundServerBuffering();  // as the program does at start
     QApplication application(argc, argv);
@@ -129,7 +132,7 @@ int main(int argc, char** argv) {
     {
         Window window((folder / "none").string(), tonePath);
         for (int play = 0; play < plays; ++play) {
-            soundtest::MonitorRecorder recorder(*server);
+            soundtest::MonitorRecorder recorder(clientEnvironment);
             const auto clicked = Clock::now();
             window.ClickPlay();
             started.Add(Ms(Clock::now() - clicked));
@@ -165,7 +168,7 @@ int main(int argc, char** argv) {
     {
         Window window(ZAREVO_PLUGIN_OUTPUT_DIR, tonePath);
         for (int play = 0; play < plays; ++play) {
-            soundtest::MonitorRecorder recorder(*server);
+            soundtest::MonitorRecorder recorder(clientEnvironment);
             const auto clicked = Clock::now();
             window.ClickPlay();
             started.Add(Ms(Clock::now() - clicked));

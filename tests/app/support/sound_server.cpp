@@ -105,12 +105,12 @@ void PulseServer::UseFromThisProcess() const {
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
 }
 
-MonitorRecorder::MonitorRecorder(const PulseServer& server) {
+MonitorRecorder::MonitorRecorder(const std::vector<std::string>& clientEnvironment) {
     int fds[2];
     if (pipe(fds) != 0) return;
     pid_ = Spawn({"parec", "-d", "t.monitor", "--format=s16le", "--rate=44100", "--channels=2", "--raw",
                   "--latency-msec=5"},
-                 server.ClientEnvironment(), fds[1]);
+                 clientEnvironment, fds[1]);
     close(fds[1]);
     const int readEnd = fds[0];
     reader_ = std::thread([this, readEnd] {

@@ -46,7 +46,9 @@ private:
 /// a thread of its own, with the time each chunk arrived.
 class MonitorRecorder {
 public:
-    explicit MonitorRecorder(const PulseServer& server);
+    explicit MonitorRecorder(const PulseServer& server) : MonitorRecorder(server.ClientEnvironment()) {}
+    /// Records from the server that `clientEnvironment` (NAME=value) names.
+    explicit MonitorRecorder(const std::vector<std::string>& clientEnvironment);
     ~MonitorRecorder();
     MonitorRecorder(const MonitorRecorder&) = delete;
     MonitorRecorder& operator=(const MonitorRecorder&) = delete;
