@@ -36,12 +36,20 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
     for (int ch = 0; ch < 2; ++ch) {
         /* The stream is the held samples followed by this call's input. */
         double* stream = malloc(sizeof(double) * (size_t)(total > 0 ? total : 1));
-        memcpy(stream, Held[ch], sizeof(double) * (size_t)HeldCount);
-        memcpy(stream + HeldCount, in->channel[ch], sizeof(double) * (size_t)count);
-        memcpy(out->channel[ch], stream, sizeof(double) * (size_t)n);
+        if (HeldCount > 0) {
+            memcpy(stream, Held[ch], sizeof(double) * (size_t)HeldCount);
+        }
+        if (count > 0) {
+            memcpy(stream + HeldCount, in->channel[ch], sizeof(double) * (size_t)count);
+        }
+        if (n > 0) {
+            memcpy(out->channel[ch], stream, sizeof(double) * (size_t)n);
+        }
         free(Held[ch]);
         Held[ch] = malloc(sizeof(double) * (size_t)(total - n + 1));
-        memcpy(Held[ch], stream + n, sizeof(double) * (size_t)(total - n));
+        if (total > n) {
+            memcpy(Held[ch], stream + n, sizeof(double) * (size_t)(total - n));
+        }
         free(stream);
     }
     HeldCount = total - n;
