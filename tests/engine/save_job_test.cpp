@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -179,6 +180,9 @@ TEST_F(SaveJobTest, TheShippedPluginsGiveBackTheWholeToneWithoutPaddingAfterIt) 
         AppendLe16(samples, static_cast<std::uint16_t>(value));
     }
     const std::string source = WriteSource(PcmWav(2, 44100, 16, samples));
+    if (!std::filesystem::exists(ZAREVO_PLUGIN_OUTPUT_DIR "/Zarevo_sample.so")) {
+        GTEST_SKIP() << "the shipped plug-ins are built only with the GUI (their panels need Qt)";
+    }
     void* original = dlopen(ZAREVO_PLUGIN_OUTPUT_DIR "/Zarevo_original.so", RTLD_NOW | RTLD_LOCAL);
     void* sample = dlopen(ZAREVO_PLUGIN_OUTPUT_DIR "/Zarevo_sample.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(original, nullptr) << dlerror();
