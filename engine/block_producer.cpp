@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "guarded_call.h"
 #include "output_buffers.h"
 #include "pcm_convert.h"
 
@@ -19,10 +20,30 @@ int ClampToOutput(int frames) {
     return std::clamp(frames, 0, OutputCapacity);
 }
 
+/// One guarded EffectEnt call into the plug-in at `position`; its result is
+/// clamped into the output pair. -1 when the plug-in threw.
+int RunPlugin(ZarevoEffectEntFn effect, std::size_t position, int sampleRate, int count, ChannelBuffers* input) {
+    int frames = 0;
+    const bool returned = GuardedPluginCall("EffectEnt", position, [&] {
+        frames = effect(sampleRate, count, input, &OutputBuffers, &OutputCapacity, ResizeOutput);
+    });
+    return returned ? ClampToOutput(frames) : -1;
+}
+
 }  // namespace
 
 std::int64_t WorkingFramesPerBlock(int sourceFrames, int outputRate, int sourceRate) {
     return static_cast<std::int64_t>(sourceFrames) * outputRate / sourceRate;
+}
+
+int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate) {
+    if (WorkingFramesPerBlock(blockFrames, outputRate, sourceRate) <= MaxWorkingFramesPerBlock) {
+        return blockFrames;
+    }
+    // Rationale: the plug-ins take blocks of any length, so a shorter source
+    // block gives the same sound from buffers of bounded size.
+    const auto fitting = static_cast<int>(MaxWorkingFramesPerBlock * sourceRate / outputRate);
+    return WorkingFramesPerBlock(fitting, outputRate, sourceRate) <= MaxWorkingFramesPerBlock ? fitting : 0;
 }
 
 void BlockProducer::StartJob(std::function<bool()> stopRequested) {
@@ -33,6 +54,7 @@ void BlockProducer::StartJob(std::function<bool()> stopRequested) {
 
 bool BlockProducer::ProduceBlock(WavSource& source, int sourceFrames, const OutputFormat& format,
                                  std::span<const ZarevoEffectEntFn> chain, PcmBlock& out) {
+    failedPlugin_ = -1;
     const bool dataLeft = source.Consumed() < source.DataSize();
     // A job without data has nothing to flush either.
     if (end_.Finished() || (!dataLeft && !end_.Flushing())) {
@@ -48,10 +70,11 @@ bool BlockProducer::ProduceBlock(WavSource& source, int sourceFrames, const Outp
     std::optional<int> flushFrames;
     if (dataLeft) {
         const int realFrames = FetchDataBlock(source, sourceFrames);
-        if (realFrames < 0) {
-            return false;
+        const int chainFrames = realFrames < 0 ? -1 : RunChain(format.rate, chain);
+        if (chainFrames < 0) {
+            return false;  // no data left, or a plug-in threw
         }
-        frames = EncodeChainOutput(RunChain(format.rate, chain), 0, format);
+        frames = EncodeChainOutput(chainFrames, 0, format);
         end_.CountDataBlock(workingFrames, realFrames, frames);
         // Rationale: the last data block and the first flush block come out
         // together, because where the data end in the output depends on the
@@ -62,13 +85,21 @@ bool BlockProducer::ProduceBlock(WavSource& source, int sourceFrames, const Outp
             if (stopRequested_ && stopRequested_()) {
                 end_.EndWithoutFlush();
             } else {
-                flushFrames = EncodeChainOutput(RunFlushBlock(format.rate, chain), frames, format);
+                const int flushed = RunFlushBlock(format.rate, chain);
+                if (flushed < 0) {
+                    return false;
+                }
+                flushFrames = EncodeChainOutput(flushed, frames, format);
                 end_.CountFlushBlock(workingFrames, *flushFrames);
                 frames += *flushFrames;
             }
         }
     } else {
-        flushFrames = frames = EncodeChainOutput(RunFlushBlock(format.rate, chain), 0, format);
+        const int flushed = RunFlushBlock(format.rate, chain);
+        if (flushed < 0) {
+            return false;
+        }
+        flushFrames = frames = EncodeChainOutput(flushed, 0, format);
         end_.CountFlushBlock(workingFrames, frames);
     }
 
@@ -142,15 +173,21 @@ int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> c
         return frames;
     }
     ChannelBuffers input = {{inputLeft_.Data(), inputRight_.Data()}};
-    int frames = ClampToOutput(chain[0](sampleRate, workingFrames, &input, &OutputBuffers, &OutputCapacity, ResizeOutput));
-    for (std::size_t k = 1; k < chain.size(); ++k) {
+    int frames = RunPlugin(chain[0], 0, sampleRate, workingFrames, &input);
+    for (std::size_t k = 1; k < chain.size() && frames >= 0; ++k) {
         chainFrames_ = frames;
         chainLeft_.Use(frames, kSampleMargin);
         chainRight_.Use(frames, kSampleMargin);
         std::copy_n(OutputBuffers.channel[0], frames, chainLeft_.Data());
         std::copy_n(OutputBuffers.channel[1], frames, chainRight_.Data());
         ChannelBuffers between = {{chainLeft_.Data(), chainRight_.Data()}};
-        frames = ClampToOutput(chain[k](sampleRate, frames, &between, &OutputBuffers, &OutputCapacity, ResizeOutput));
+        frames = RunPlugin(chain[k], k, sampleRate, frames, &between);
+        if (frames < 0) {
+            failedPlugin_ = static_cast<int>(k);
+        }
+    }
+    if (frames < 0 && failedPlugin_ < 0) {
+        failedPlugin_ = 0;  // the first plug-in threw
     }
     return frames;
 }

@@ -26,9 +26,15 @@ struct OutputFormat {
 /// sourceFrames x outputRate / sourceRate in 64 bits, truncated.
 std::int64_t WorkingFramesPerBlock(int sourceFrames, int outputRate, int sourceRate);
 
-/// Most working frames per block the engine accepts (a 256-fold rate rise);
-/// a job asking for more is refused at open rather than exhausting memory.
-inline constexpr std::int64_t MaxWorkingFramesPerBlock = std::int64_t{1} << 24;
+/// Most working frames per block: every buffer of a job is sized by them, so
+/// they bound its memory (about 40 MB of engine buffers at this size).
+inline constexpr std::int64_t MaxWorkingFramesPerBlock = std::int64_t{1} << 20;
+
+/// Source frames per block for a job: `blockFrames`, or fewer when a large
+/// rate rise (a very low source rate) would make more than
+/// MaxWorkingFramesPerBlock working frames of it. 0 when even one source
+/// frame would (the job is refused).
+int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate);
 
 class BlockProducer {
 public:
@@ -38,7 +44,8 @@ public:
     void StartJob(std::function<bool()> stopRequested = {});
     /// Produces the next block into `out`. True when `out` holds the block's
     /// PCM and length; false, leaving `out` unchanged, when the output has
-    /// ended. `chain` is each plug-in's EffectEnt, in chain order.
+    /// ended or a plug-in threw (see FailedPlugin). `chain` is each
+    /// plug-in's EffectEnt, in chain order.
     /// Data blocks come first. The output keeps every frame up to the
     /// source's own length (its frames at the output rate, scaled by the
     /// chain's speed), and after that only up to its last sound: the padding
@@ -57,6 +64,9 @@ public:
     int BlockFrames() const { return blockFrames_; }
     /// Frames handed to the last plug-in of the last block.
     int ChainFrames() const { return chainFrames_; }
+    /// Chain position of the plug-in whose EffectEnt threw in the last
+    /// ProduceBlock, or -1.
+    int FailedPlugin() const { return failedPlugin_; }
     /// Frees every buffer.
     void Release();
 
@@ -82,6 +92,7 @@ private:
     GrowBuffer<double> chainRight_;
     int blockFrames_ = 0;
     int chainFrames_ = 0;
+    int failedPlugin_ = -1;
     EndOfData end_;
     std::function<bool()> stopRequested_;
     std::atomic<bool> flushing_{false};

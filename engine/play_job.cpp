@@ -4,8 +4,7 @@
 // and queued again, until three in a row find no data left; the device then
 // plays out what it holds before it closes. All of it runs on the worker; the
 // device's callback only hands buffers back through the ring.
-#include <cstdio>
-
+#include "failure_log.h"
 #include "output_buffers.h"
 #include "wave_file.h"
 
@@ -57,10 +56,14 @@ void CWaveFile::HandlePlay() {
     // same: the device hands an empty buffer back as soon as it reaches it,
     // so a source shorter than three blocks still ends by itself once its
     // last block has played.
-    for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
+    JobEnd failure = JobEnd::Completed;
+    std::uintptr_t failedPlugin = 0;
+    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed; ++i) {
         if (ProduceBlock(playBlocks_[i])) {
             playHeaders_[i].data = playBlocks_[i].bytes.data();
             playHeaders_[i].length = playBlocks_[i].length;
+        } else {
+            failure = EndOfBlocks(failedPlugin);
         }
     }
     for (WaveOutHeader& header : playHeaders_) {
@@ -71,6 +74,9 @@ void CWaveFile::HandlePlay() {
     }
     waveOut_.Restart();
     EnterRunningState(WS_PLAYING);
+    if (failure != JobEnd::Completed) {
+        EndPlay(failure, failedPlugin);  // a job that started and failed at once
+    }
 }
 
 void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
@@ -97,6 +103,12 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         waveOut_.Write(header);
         return;
     }
+    std::uintptr_t failedPlugin = 0;
+    const JobEnd end = EndOfBlocks(failedPlugin);
+    if (end != JobEnd::Completed) {
+        EndPlay(end, failedPlugin);
+        return;
+    }
     if (++exhaustedBuffers_ < kExhaustedToEnd) {
         return;  // stays out of the queue
     }
@@ -114,16 +126,17 @@ void CWaveFile::PollPlayDevice() {
     if (waveOut_.IsLost()) {
         // The sound server went away or the device was unplugged: no buffer
         // would ever come back, so the job ends here.
-        std::fprintf(stderr, "ZarevoPlusApp: playback ended: the sound device stopped working "
-                             "(sound server gone or device removed)\n");
-        EndPlayByItself(JobEnd::DeviceLost);
+        LogEngineFailure("playback ended: the sound device stopped working (sound server gone or device removed)");
+        EndPlay(JobEnd::DeviceLost, 0);
     } else if (draining_ && (waveOut_.IdlePeriods() >= kDrainPeriods ||
                              std::chrono::steady_clock::now() - drainStarted_ >= kDrainLimit)) {
-        EndPlayByItself(JobEnd::Completed);
+        // Rationale: the window has always received the natural end of a
+        // play with lParam 0, which it does not report.
+        EndPlay(JobEnd::Stopped, 0);
     }
 }
 
-void CWaveFile::EndPlayByItself(JobEnd end) {
+void CWaveFile::EndPlay(JobEnd end, std::uintptr_t failedPlugin) {
     // The window may be stopping the job at this very moment. Whoever moves
     // the state off WS_PLAYING first runs the stop handling; if it was the
     // window, its WM_WAVE_STOP_PLAY does it and no end message is sent.
@@ -132,7 +145,8 @@ void CWaveFile::EndPlayByItself(JobEnd end) {
         return;
     }
     HandleStopPlay();
-    postToWindow_(WM_WAVE_PLAY_ENDED, 0, static_cast<std::intptr_t>(end));
+    NoteEndFailures(end, failedPlugin);
+    PostEnd(WM_WAVE_PLAY_ENDED, failedPlugin, end);
 }
 
 void CWaveFile::HandleStopPlay() {

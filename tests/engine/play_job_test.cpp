@@ -23,8 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kCompleted = static_cast<std::intptr_t>(JobEnd::Completed);
-
 struct PcmFormat {
     int channels;
     int rate;
@@ -130,7 +128,7 @@ protected:
     Bytes PlayToEnd(const std::vector<void*>& modules, const std::string& source, const PcmFormat& format) {
         EXPECT_TRUE(Prepare(modules, source, "", format, -1));
         EXPECT_TRUE(engine_.StartPlay());
-        ExpectNextMessage(WM_WAVE_PLAY_ENDED, kCompleted);
+        ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
         EXPECT_EQ(engine_.State(), WS_IDLE);
         EXPECT_EQ(engine_.Consumed(), engine_.DataSize());
         return ReadFileBytes(capture_);
@@ -224,7 +222,7 @@ TEST_F(PlayJob, SourceWithoutDataEndsByItself) {
     const PcmFormat format{2, 44100, 16};
     ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format));
     ASSERT_TRUE(engine_.StartPlay());
-    ExpectNextMessage(WM_WAVE_PLAY_ENDED, kCompleted);
+    ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
     ExpectNoMessage();
     EXPECT_EQ(engine_.State(), WS_IDLE);
     EXPECT_EQ(Counter(counter, "EffectEntCalls"), 0);
@@ -325,7 +323,7 @@ TEST_F(PlayJob, StopRacingTheEndRunsTheEndHandlingOnce) {
         std::this_thread::sleep_for(std::chrono::milliseconds(job % 10 * 2));
         const bool stoppedByWindow = engine_.StopPlay();
         if (!stoppedByWindow) {
-            ExpectNextMessage(WM_WAVE_PLAY_ENDED, kCompleted);  // the job ended by itself first
+            ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);  // the job ended by itself first
             ++ended;
         } else {
             ++stopped;
@@ -350,7 +348,7 @@ TEST_F(PlayJob, DeviceIndexThatDoesNotExistFailsStartPlay) {
     // The next job, on the default device, plays.
     ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format, -1));
     EXPECT_TRUE(engine_.StartPlay());
-    ExpectNextMessage(WM_WAVE_PLAY_ENDED, kCompleted);
+    ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
     EXPECT_EQ(Counter(counter, "ConstructerCalls"), 2);
     EXPECT_EQ(Counter(counter, "DestructerCalls"), 1);
 }
