@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "main_app.h"
+#include "wave_out.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         std::fputs("ZarevoPlusApp needs a graphical desktop: neither DISPLAY nor WAYLAND_DISPLAY is set.\n", stderr);
         return 1;
     }
+    PrepareSoundServerBuffering();
     CMainApp application(argc, argv);
     return application.Run();
 }

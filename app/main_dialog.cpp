@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -74,6 +75,7 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     setWindowIcon(ApplicationIcon());
     StartEngine();
     CreateEffectTabs(pluginFolder);
+    ClearDefaultButtons();
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, [this] {
         if (jobState_ == JOB_PLAYING || jobState_ == JOB_SAVING) RefreshControls();
@@ -145,6 +147,37 @@ bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
 void CMainDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     PlacePanels();
+}
+
+void CMainDialog::ClearDefaultButtons() {
+    // In a dialog every push button is auto-default: the focused one, or
+    // else the first, takes Enter. The panels' buttons are children of this
+    // window too, so they are found here as well.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+}
+
+void CMainDialog::keyPressEvent(QKeyEvent* event) {
+    // Keys that a control did not take arrive here, as in the classic
+    // dialog manager: Enter is the dialog's OK, Escape its Cancel. Space on
+    // a focused button is the button's own (it presses it).
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled()) {
+            button->click();
+        } else {
+            accept();
+        }
+        return;
+    case Qt::Key_Escape:
+        reject();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 void CMainDialog::WarnIfNoPlaybackDevice() {

@@ -73,6 +73,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    /// The dialog keys: Escape closes the window; Enter presses the focused
+    /// push button, and closes the window when the focus is elsewhere.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void StartEngine();
@@ -80,6 +83,9 @@ private:
     void PlacePanels();
     void ShowSelectedPanel(int selected);
     void WarnIfNoPlaybackDevice();
+    /// No push button of the window or of a panel is a default button, so
+    /// Enter in a field never presses one behind the user's back.
+    void ClearDefaultButtons();
 
     void OnPlayClicked();
     void OnSaveClicked();

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include "job_end.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
-#include "job_end.h"
 #include "messages.h"
 #include "wave_file.h"
 
@@ -47,7 +47,11 @@ void SetButtonText(QPushButton* button, const QString& text) {
 }  // namespace
 
 int CMainDialog::ProgressPercentNow() const {
-    return engine_ ? ProgressPercent(engine_->Consumed(), engine_->DataSize()) : 0;
+    if (!engine_) return 0;
+    // All of the source is through; what the plug-ins still give back is
+    // the end of the job, shown as done.
+    if (engine_->Flushing()) return 100;
+    return ProgressPercent(engine_->Consumed(), engine_->DataSize());
 }
 
 void CMainDialog::RefreshControls() {
@@ -73,12 +77,10 @@ void CMainDialog::OnPlayClicked() {
         ShowMessage(this, messages::kWritingInProgress);
         return;
     case JOB_PLAYING:
-        if (engine_ && engine_->StopPlay()) {
-            jobState_ = JOB_IDLE;
-            RefreshControls();
-        } else if (engine_ && engine_->State() == WS_IDLE) {
-            // Playback ended by itself just before the press: nothing failed,
-            // and the end message that is on its way finds the window idle.
+        // A play that ended by itself just before the press (StopPlay waits
+        // for such an end to finish) leaves the engine idle: nothing failed,
+        // and the end message on its way finds the window idle.
+        if (engine_ && (engine_->StopPlay() || engine_->State() == WS_IDLE)) {
             jobState_ = JOB_IDLE;
             RefreshControls();
         } else {
@@ -175,10 +177,11 @@ void CMainDialog::OnEngineMessage(int message, std::uintptr_t wParam, std::intpt
     if (message == WM_WAVE_PLAY_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();
-        const auto end = static_cast<JobEnd>(lParam);
-        if (end == JobEnd::PluginFailed || end == JobEnd::ReadFailed) {
-            ShowMessage(this, JobEndMessage(lParam, wParam, false));
-        }
+        // A play that ran to its end, or was stopped, needs no word; a lost
+        // sound device, a failed plug-in or an unreadable source does, or
+        // the user would wonder why the sound stopped.
+        const QString text = JobEndMessage(lParam, wParam, false);
+        if (!text.isEmpty()) ShowMessage(this, text);
     } else if (message == WM_WAVE_SAVE_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
+#include <utility>
 
 #include "guarded_call.h"
 #include "output_buffers.h"
@@ -44,39 +46,121 @@ int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate) {
     return WorkingFramesPerBlock(fitting, outputRate, sourceRate) <= MaxWorkingFramesPerBlock ? fitting : 0;
 }
 
+void BlockProducer::StartJob(std::function<bool()> stopRequested) {
+    end_.Start();
+    stopRequested_ = std::move(stopRequested);
+    flushing_.store(false, std::memory_order_relaxed);
+}
+
 bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                                  std::span<const ZarevoEffectEntFn> chain, PcmBlock& out) {
     failedPlugin_ = -1;
-    if (source.Consumed() >= source.DataSize()) {
+    const bool dataLeft = source.Consumed() < source.DataSize();
+    // A job without data has nothing to flush either.
+    if (end_.Finished() || (!dataLeft && !end_.Flushing())) {
         return false;
     }
     const int workingFrames = static_cast<int>(WorkingFramesPerBlock(sourceFrames, format.rate, source.Rate()));
     blockFrames_ = workingFrames;
     inputLeft_.Use(workingFrames, kSampleMargin);
     inputRight_.Use(workingFrames, kSampleMargin);
-    if (!source.FetchBlock(sourceFrames, raw_)) {
+    const int frameBytes = (format.bits / 8) * format.channels;
+    const std::uint8_t silenceByte = format.bits == 8 ? 0x80 : 0x00;
+    int frames = 0;
+    std::optional<int> flushFrames;
+    if (dataLeft) {
+        const int realFrames = FetchDataBlock(source, sourceFrames);
+        const int chainFrames = realFrames < 0 ? -1 : RunChain(format.rate, chain);
+        if (chainFrames < 0) {
+            return false;  // no data left, or a plug-in threw
+        }
+        frames = EncodeChainOutput(chainFrames, 0, format);
+        end_.CountDataBlock(workingFrames, realFrames, frames);
+        // Rationale: the last data block and the first flush block come out
+        // together, because where the data end in the output depends on the
+        // chain's speed, which the first flush block shows free of the
+        // samples the first block held back. A job stopped meanwhile is not
+        // flushed: its plug-ins have been told to stop.
+        if (source.Consumed() >= source.DataSize()) {
+            if (stopRequested_ && stopRequested_()) {
+                end_.EndWithoutFlush();
+            } else {
+                const int flushed = RunFlushBlock(format.rate, chain);
+                if (flushed < 0) {
+                    return false;
+                }
+                flushFrames = EncodeChainOutput(flushed, frames, format);
+                end_.CountFlushBlock(workingFrames, *flushFrames);
+                frames += *flushFrames;
+            }
+        }
+    } else {
+        const int flushed = RunFlushBlock(format.rate, chain);
+        if (flushed < 0) {
+            return false;
+        }
+        flushFrames = frames = EncodeChainOutput(flushed, 0, format);
+        end_.CountFlushBlock(workingFrames, frames);
+    }
+
+    const EndOfData::Kept kept = end_.Keep(encoded_.Used(), frames, frameBytes, silenceByte, flushFrames);
+    // A flush block that brought nothing more: the output has ended.
+    if (!dataLeft && end_.Finished() && kept.frames == 0) {
         return false;
     }
-    PcmToWorking(source.Channels(), source.Bits(), sourceFrames, raw_.Used(), workingFrames,
-                 inputLeft_.Used(), inputRight_.Used());
+    EmitKept(kept, frameBytes, silenceByte, out);
+    return true;
+}
 
-    int frames = RunChain(format.rate, chain);
-    if (frames < 0) {
-        return false;
-    }
+int BlockProducer::RunFlushBlock(int sampleRate, std::span<const ZarevoEffectEntFn> chain) {
+    flushing_.store(true, std::memory_order_relaxed);
+    std::fill_n(inputLeft_.Data(), blockFrames_, 0.0);
+    std::fill_n(inputRight_.Data(), blockFrames_, 0.0);
+    return RunChain(sampleRate, chain);
+}
 
+int BlockProducer::EncodeChainOutput(int frames, int at, const OutputFormat& format) {
     // Keep the block's byte length within an int.
     const int frameBytes = (format.bits / 8) * format.channels;
-    frames = std::min(frames, (INT_MAX - kPcmMargin) / frameBytes);
-    const int length = frameBytes * frames;
+    frames = std::clamp(frames, 0, std::max(0, (INT_MAX - kPcmMargin) / frameBytes - at));
+    const int offset = frameBytes * at;
+    encoded_.Use(offset + frameBytes * frames, kPcmMargin);
+    const auto count = static_cast<std::size_t>(frames);
+    WorkingToPcm({OutputBuffers.channel[0], count}, {OutputBuffers.channel[1], count}, frames,
+                 format.channels, format.bits, encoded_.Used().subspan(static_cast<std::size_t>(offset)));
+    return frames;
+}
+
+int BlockProducer::FetchDataBlock(BlockSource& source, int sourceFrames) {
+    const std::int64_t before = source.Consumed();
+    if (!source.FetchBlock(sourceFrames, raw_)) {
+        return -1;
+    }
+    const int workingFrames = blockFrames_;
+    PcmToWorking(source.Channels(), source.Bits(), sourceFrames, raw_.Used(), workingFrames,
+                 inputLeft_.Used(), inputRight_.Used());
+    // Working frame i holds source frame i x F / E, so it comes from data
+    // when i x F < real x E: that is ceil(real x E / F) frames.
+    const std::int64_t unitsPerFrame = source.UnitsPerFrame();
+    const std::int64_t realSource = (source.Consumed() - before + unitsPerFrame - 1) / unitsPerFrame;
+    const std::int64_t real = (realSource * workingFrames + sourceFrames - 1) / sourceFrames;
+    return static_cast<int>(std::min<std::int64_t>(real, workingFrames));
+}
+
+void BlockProducer::EmitKept(const EndOfData::Kept& kept, int frameBytes, std::uint8_t silenceByte, PcmBlock& out) {
+    // Silence held back from earlier blocks goes first, as far as an int
+    // length allows (only an absurdly long silent tail could exceed it).
+    const int maxFrames = (INT_MAX - kPcmMargin) / frameBytes;
+    const int silentFrames = static_cast<int>(std::min<std::int64_t>(kept.leadingSilence, maxFrames - kept.frames));
+    const int length = frameBytes * (silentFrames + kept.frames);
     if (out.length != length || length == 0) {
         out.bytes.resize(static_cast<std::size_t>(length) + kPcmMargin);
         out.length = length;
     }
-    const auto count = static_cast<std::size_t>(frames);
-    WorkingToPcm({OutputBuffers.channel[0], count}, {OutputBuffers.channel[1], count}, frames,
-                 format.channels, format.bits, out.bytes);
-    return true;
+    const auto silentBytes = static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(silentFrames);
+    std::fill_n(out.bytes.begin(), silentBytes, silenceByte);
+    std::copy_n(encoded_.Data(), static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(kept.frames),
+                out.bytes.begin() + static_cast<std::ptrdiff_t>(silentBytes));
 }
 
 int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> chain) {
@@ -110,6 +194,7 @@ int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> c
 
 void BlockProducer::Release() {
     raw_.Release();
+    encoded_.Release();
     inputLeft_.Release();
     inputRight_.Release();
     chainLeft_.Release();

@@ -1,12 +1,16 @@
 // Block production: fetch one block of source frames, convert it to the
 // working pair at the output rate, run it through the plug-in chain and encode
-// the chain's result as output PCM. The same producer feeds the sound device
-// and the output file.
+// the chain's result as output PCM. After the data, blocks of silence flush
+// what the plug-ins hold back, and the output ends with its last sound (see
+// EndOfData). The same producer feeds the sound device and the output file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 
+#include "end_of_data.h"
 #include "grow_buffer.h"
 #include "wav_source.h"
 #include "zarevo_plugin.h"
@@ -34,14 +38,28 @@ int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate);
 
 class BlockProducer {
 public:
+    /// Starts a job: the next block is the first of the output.
+    /// `stopRequested`, when given, tells whether the job is being stopped:
+    /// such a job is not flushed.
+    void StartJob(std::function<bool()> stopRequested = {});
     /// Produces the next block into `out`. True when `out` holds the block's
-    /// PCM and length; false, leaving `out` unchanged, when the source's data
-    /// are exhausted or a plug-in threw (see FailedPlugin). `chain` is each
+    /// PCM and length; false, leaving `out` unchanged, when the output has
+    /// ended or a plug-in threw (see FailedPlugin). `chain` is each
     /// plug-in's EffectEnt, in chain order.
+    /// Data blocks come first. The output keeps every frame up to the
+    /// source's own length (its frames at the output rate, scaled by the
+    /// chain's speed), and after that only up to its last sound: the padding
+    /// of the last block and any trailing silence are left out. After the
+    /// last data block, up to EndOfData::MaxFlushBlocks blocks of silence go
+    /// through the chain to bring out what the plug-ins hold back or add
+    /// (the first comes out in the same block as the last data); the first
+    /// that comes out all silent ends the output.
     /// A plug-in result outside 0 .. OutputCapacity is clamped into it, so a
     /// misbehaving plug-in cannot make the engine read past its buffers.
     bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                       std::span<const ZarevoEffectEntFn> chain, PcmBlock& out);
+    /// [any thread] True from the first flush block to the next StartJob.
+    bool Flushing() const { return flushing_.load(std::memory_order_relaxed); }
     /// Working frames of the last block (before the chain).
     int BlockFrames() const { return blockFrames_; }
     /// Frames handed to the last plug-in of the last block.
@@ -54,8 +72,20 @@ public:
 
 private:
     int RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> chain);
+    /// Converts the next block of source data into the input pair. Returns
+    /// how many of its working frames come from data rather than padding,
+    /// or -1 when there were no data left.
+    int FetchDataBlock(BlockSource& source, int sourceFrames);
+    /// Runs a block of silence, as long as a data block, through the chain.
+    int RunFlushBlock(int sampleRate, std::span<const ZarevoEffectEntFn> chain);
+    /// Encodes `frames` frames of OutputBuffers into encoded_ from frame
+    /// `at` on; returns the frames encoded (fewer only at the int limit).
+    int EncodeChainOutput(int frames, int at, const OutputFormat& format);
+    /// Copies what EndOfData keeps of the encoded block into `out`.
+    void EmitKept(const EndOfData::Kept& kept, int frameBytes, std::uint8_t silenceByte, PcmBlock& out);
 
     GrowBuffer<std::uint8_t> raw_;
+    GrowBuffer<std::uint8_t> encoded_;
     GrowBuffer<double> inputLeft_;
     GrowBuffer<double> inputRight_;
     GrowBuffer<double> chainLeft_;
@@ -63,4 +93,7 @@ private:
     int blockFrames_ = 0;
     int chainFrames_ = 0;
     int failedPlugin_ = -1;
+    EndOfData end_;
+    std::function<bool()> stopRequested_;
+    std::atomic<bool> flushing_{false};
 };

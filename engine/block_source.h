@@ -23,6 +23,9 @@ public:
     /// their ratio is shown).
     virtual std::int64_t DataSize() const = 0;
     virtual std::int64_t Consumed() const = 0;
+    /// Units of DataSize and Consumed in one frame: the frame's bytes for a
+    /// source counted in bytes, 1 for a source counted in frames.
+    virtual int UnitsPerFrame() const = 0;
     /// Starts the next job at the beginning of the data.
     virtual void ResetConsumed() = 0;
 

@@ -40,6 +40,7 @@ public:
     /// as very long until its decoder reaches the end.
     std::int64_t DataSize() const override { return dataSize_.load(std::memory_order_relaxed); }
     std::int64_t Consumed() const override { return consumed_.load(std::memory_order_relaxed); }
+    int UnitsPerFrame() const override { return 1; }
     void ResetConsumed() override;
     /// Decodes the next block; samples are rounded to 32 bits and clipped to
     /// full scale (a float file louder than 1.0 clips instead of wrapping), a

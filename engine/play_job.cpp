@@ -1,8 +1,10 @@
 // The play job: the handlers of WM_WAVE_PLAY, WM_WAVE_BUFFER_DONE and
 // WM_WAVE_STOP_PLAY. Three buffers of one block each rotate through the
 // wave-out device: each one that comes back is refilled with the next block
-// and queued again, until three in a row find no data left. All of it runs on
-// the worker; the device's callback only hands buffers back through the ring.
+// and queued again, until three in a row find no data left; the device then
+// plays out what it holds before it closes. All of it runs on the worker; the
+// device's callback only hands buffers back through the ring.
+#include "failure_log.h"
 #include "output_buffers.h"
 #include "wave_file.h"
 
@@ -13,16 +15,29 @@ namespace {
 constexpr int kPlayOutputCapacity = 100;
 
 /// Buffers that must come back empty in a row before the job ends: all three,
-/// so the last block has been played to its end.
+/// so the last block has gone to the device.
 constexpr int kExhaustedToEnd = 3;
+
+/// Device periods played from silence after the last buffer before the
+/// device closes. Rationale: a buffer counts as done once it is in the
+/// device's stream, which the sound server still holds about a period of;
+/// closing at once would cut that off. Two periods cover it, and the close
+/// itself lets SDL's last two periods drain as well.
+constexpr int kDrainPeriods = 2;
+
+/// Longest wait for that drain, for a device that stops asking for sound
+/// without reporting itself lost.
+constexpr std::chrono::milliseconds kDrainLimit{2000};
 
 }  // namespace
 
 void CWaveFile::HandlePlay() {
     const WaveOutFormat format{format_.channels, format_.rate, format_.bits};
     source_.ResetConsumed();
+    producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
     ResizeOutput(kPlayOutputCapacity);
     exhaustedBuffers_ = 0;
+    draining_ = false;
     for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
         playBlocks_[i].Release();
         playHeaders_[i] = WaveOutHeader{};
@@ -98,9 +113,27 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         return;  // stays out of the queue
     }
     exhaustedBuffers_ = 0;
-    // Rationale: the window has always received the natural end of a play
-    // with lParam 0, which it does not report.
-    EndPlay(JobEnd::Stopped, 0);
+    // Everything is in the device; PollPlayDevice ends the job once it has
+    // been heard.
+    draining_ = true;
+    drainStarted_ = std::chrono::steady_clock::now();
+}
+
+void CWaveFile::PollPlayDevice() {
+    if (!waveOut_.IsOpen() || state_.load() != WS_PLAYING) {
+        return;
+    }
+    if (waveOut_.IsLost()) {
+        // The sound server went away or the device was unplugged: no buffer
+        // would ever come back, so the job ends here.
+        LogEngineFailure("playback ended: the sound device stopped working (sound server gone or device removed)");
+        EndPlay(JobEnd::DeviceLost, 0);
+    } else if (draining_ && (waveOut_.IdlePeriods() >= kDrainPeriods ||
+                             std::chrono::steady_clock::now() - drainStarted_ >= kDrainLimit)) {
+        // Rationale: the window has always received the natural end of a
+        // play with lParam 0, which it does not report.
+        EndPlay(JobEnd::Stopped, 0);
+    }
 }
 
 void CWaveFile::EndPlay(JobEnd end, std::uintptr_t failedPlugin) {
@@ -129,6 +162,7 @@ void CWaveFile::HandleStopPlay() {
         waveOut_.Unprepare(&header);
     }
     waveOut_.Close();
+    draining_ = false;
     CallDestructers();
     state_.store(WS_IDLE);
 }

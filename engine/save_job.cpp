@@ -22,6 +22,7 @@ JobEnd JobEndOf(WriteStatus status) {
 
 void CWaveFile::HandleSave() {
     source_.ResetConsumed();
+    producer_.StartJob([this] { return state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load(); });
     ResizeOutput(kSaveOutputCapacity);
     PcmBlock block;
     // Writing over the source would empty it while it is read: refused like
@@ -40,6 +41,8 @@ void CWaveFile::HandleSave() {
     JobEnd end = JobEnd::Stopped;
     std::uintptr_t failedPlugin = 0;
     for (;;) {
+        // Tested before the flush blocks too: a stopped job ends with the
+        // blocks it has, and the plug-ins (told to stop) are not flushed.
         if (state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load()) {
             break;
         }

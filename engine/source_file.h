@@ -30,6 +30,7 @@ public:
     /// [any thread] Bytes for the own reader, frames for decoded sources.
     std::int64_t DataSize() const override { return Active().DataSize(); }
     std::int64_t Consumed() const override { return Active().Consumed(); }
+    int UnitsPerFrame() const override { return Active().UnitsPerFrame(); }
     void ResetConsumed() override { Active().ResetConsumed(); }
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override { return Active().FetchBlock(frames, raw); }
     bool ReadFailed() const override { return Active().ReadFailed(); }

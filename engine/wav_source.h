@@ -39,6 +39,7 @@ public:
     /// [any thread] Bytes of the data body, and bytes fetched so far.
     std::int64_t DataSize() const { return dataSize_.load(std::memory_order_relaxed); }
     std::int64_t Consumed() const { return consumed_.load(std::memory_order_relaxed); }
+    int UnitsPerFrame() const override { return FrameBytes(); }
     /// Starts the next job at the beginning of the data.
     void ResetConsumed() {
         consumed_.store(0, std::memory_order_relaxed);

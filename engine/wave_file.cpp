@@ -82,6 +82,7 @@ CWaveFile::~CWaveFile() {
 std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
 std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
 int CWaveFile::State() const { return state_.load(); }
+bool CWaveFile::Flushing() const { return producer_.Flushing(); }
 
 // ---- window side ----
 
@@ -162,6 +163,11 @@ bool CWaveFile::StartSave() {
 bool CWaveFile::StopPlay() {
     int expected = WS_PLAYING;
     if (!state_.compare_exchange_strong(expected, WS_STOPPING_PLAY)) {
+        // The job is ending by itself: let that end finish, so the caller
+        // finds the engine idle rather than a job half closed.
+        if (expected == WS_STOPPING_PLAY) {
+            WaitWhileState(WS_STOPPING_PLAY, kWindowPollMilliseconds);
+        }
         return false;
     }
     PostToWorker(WM_WAVE_STOP_PLAY);
@@ -240,6 +246,7 @@ void CWaveFile::RunWorker() {
         while (WaveOutHeader* header = buffersDone_.Pop()) {
             HandleBufferDone(header);
         }
+        PollPlayDevice();
         std::optional<std::chrono::milliseconds> bound;
         if (IsPlayState(state_.load())) {
             bound = kBufferPollInterval;

@@ -78,6 +78,10 @@ public:
     std::int64_t DataSize() const;
     /// [any thread] The state word, one of WaveStateValue.
     int State() const;
+    /// [any thread] True once the running job has read all of the source
+    /// and only the plug-ins' held-back sound and tails remain to come out
+    /// (or, playing, to be heard): the progress then shows 100.
+    bool Flushing() const;
 
     /// [audio thread, or the worker inside WaveOut::Reset] Hands a returned
     /// sound buffer to the worker as WM_WAVE_BUFFER_DONE. Never allocates and
@@ -131,6 +135,12 @@ private:
 
     // ---- play job (play_job.cpp) ----
     // HandlePlay reports a started device with EnterRunningState(WS_PLAYING).
+    // Once three buffers in a row have come back without data, the job waits
+    // (still WS_PLAYING) until the device has played its own buffering out,
+    // so the last sample is heard, and only then ends. PollPlayDevice runs on
+    // every turn of the worker's loop while a play job runs: it ends the
+    // drained job (WM_WAVE_PLAY_ENDED with lParam 0), or a job whose device
+    // was lost (JobEnd::DeviceLost), through EndPlay.
     // Each header plays playBlocks_[i]: after ProduceBlock(playBlocks_[i]),
     // playHeaders_[i].data = playBlocks_[i].bytes.data() and .length =
     // playBlocks_[i].length. The device's done callback hands buffers over
@@ -142,10 +152,13 @@ private:
     void HandlePlay();
     void HandleBufferDone(WaveOutHeader* header);
     void HandleStopPlay();
+    void PollPlayDevice();
     WaveOut waveOut_;
     std::array<WaveOutHeader, 3> playHeaders_{};
     std::array<PcmBlock, 3> playBlocks_{};  // owned storage behind playHeaders_[i].data
     int exhaustedBuffers_ = 0;
+    bool draining_ = false;
+    std::chrono::steady_clock::time_point drainStarted_;
     // ---- end of play job ----
 
     /// The process's one engine slot, taken before the worker starts: the

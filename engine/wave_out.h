@@ -47,6 +47,14 @@ public:
     /// sound system is unavailable, or this object is already open.
     bool Open(int device, const WaveOutFormat& format, WaveOutDoneCallback done, void* instance);
     bool IsOpen() const;
+    /// True when the open device has stopped working for good (its sound
+    /// server went away, it was unplugged): it will not play or hand back
+    /// anything any more, and only Close is left to do.
+    bool IsLost() const;
+    /// Device periods the device has played from silence since its queue
+    /// last ran empty; 0 while a buffer is queued. Once the last buffer has
+    /// come back, this tells how far the device has played past it.
+    int IdlePeriods() const;
     void Pause();    ///< holds the sound; queued buffers wait
     void Restart();  ///< starts or resumes the sound
     /// Hands back every queued buffer at once, in queue order, through the done
@@ -68,6 +76,14 @@ private:
     struct Device;
     Device* device_ = nullptr;  // owned
 };
+
+/// [start-up, before any other thread exists] Asks desktop sound servers
+/// (PulseAudio, PipeWire's pulse server) for about 100 ms of stream buffer,
+/// unless the user has chosen one in PULSE_LATENCY_MSEC. SDL sizes that
+/// buffer from its period alone, which leaves the audio thread no slack on
+/// a busy machine; this is the only knob the sound client offers, and it is
+/// read from the environment, hence the call before other threads run.
+void PrepareSoundServerBuffering();
 
 /// Serialises the SDL audio calls that are not safe to make from two threads
 /// at once: subsystem start and end, device listing, device open and close.

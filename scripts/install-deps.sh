@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic
   clang libclang-rt-14-dev clang-format
   xvfb xauth
+  pulseaudio pulseaudio-utils
 )
 
 # Optional: a peer the benchmark compares with. CI does not need it, so it is

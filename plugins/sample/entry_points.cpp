@@ -25,7 +25,8 @@ int EffectEnt(int /*sampleRate*/, int count, const ChannelBuffers* in, ChannelBu
     return ProcessVocalCancelBlock(count, in, out, capacity, resize);
 }
 
-/// [window] Stop the running job: the block loop ends at its next sample.
+/// [window] Stop the running job: from its next sample on, the block in
+/// progress passes through unchanged.
 void EffectStop(void) { StopRequested.store(1, std::memory_order_relaxed); }
 
 /// [worker] End of a job: vocal cancel keeps nothing that needs freeing.

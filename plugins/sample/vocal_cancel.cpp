@@ -23,24 +23,24 @@ int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers*
 
     // Read once, so a whole block is either cancelled or passed through.
     const bool cancel = VocalCancel.load(std::memory_order_relaxed) != 0;
-    int written = 0;
-    for (int i = 0; i < length; ++i, ++written) {
-        // Polled before every sample, so a stop takes effect at once.
-        if (StopRequested.load(std::memory_order_relaxed) != 0) break;
-        const double left = in->channel[0][i];
-        const double right = in->channel[1][i];
-        if (cancel) {
+    int i = 0;
+    if (cancel) {
+        for (; i < length; ++i) {
+            // Polled before every sample, so a stop takes effect at once.
+            if (StopRequested.load(std::memory_order_relaxed) != 0) break;
             // Not halved: the engine clips to full scale when it encodes.
-            const double difference = left - right;
+            const double difference = in->channel[0][i] - in->channel[1][i];
             out->channel[0][i] = difference;
             out->channel[1][i] = difference;
-        } else {
-            out->channel[0][i] = left;
-            out->channel[1][i] = right;
         }
     }
-    // Rationale: a stopped block reports only the samples it wrote. The engine
-    // still encodes the block in progress when a save is stopped, and a full
-    // count would put whatever the output arrays held before into the file.
-    return written;
+    // The rest of the block (all of it with vocal cancel off) passes through
+    // unchanged. Rationale: a stopped save still writes the block in
+    // progress, so every sample of it must be the sound itself, and the full
+    // count keeps the interrupted file as long as the source read so far.
+    for (; i < length; ++i) {
+        out->channel[0][i] = in->channel[0][i];
+        out->channel[1][i] = in->channel[1][i];
+    }
+    return length;
 }

@@ -20,8 +20,8 @@ extern std::atomic<std::int32_t> StopRequested;
 
 /// Processes one block as EffectEnt does: makes room for `count` samples,
 /// then writes left - right to both outputs (vocal cancel on) or copies the
-/// input (off), stopping early once StopRequested is set. Returns the number
-/// of samples per channel written to `out`: `count`, or fewer after a stop
-/// or when the output could not be enlarged.
+/// input (off). Once StopRequested is set, the rest of the block is copied
+/// unchanged. Returns the number of samples per channel written to `out`:
+/// `count`, or fewer only when the output could not be enlarged.
 int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out,
                             const int* capacity, ZarevoResizeOutputFn resize) noexcept;

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -227,4 +228,47 @@ TEST(MainWindow, AboutBoxOpensFromContextMenuAndF1) {
     EXPECT_EQ(title, QStringLiteral("ZarevoPlus のﾊﾞｰｼﾞｮﾝ情報"));
     EXPECT_TRUE(texts.contains(QStringLiteral("ZarevoPlus Version 1.0")));
     EXPECT_TRUE(texts.contains(QString::fromUtf8(about::kLegalNotice)));
+}
+
+TEST(MainWindow, DialogKeysCloseTheWindowOrPressTheFocusedButton) {
+    ScratchFolder plugins;
+    MessageRecorder messages;
+    ChooserRecorder chooser;
+    const QString playFailed = QString::fromUtf8(messages::kOpenPlayFailed);
+    auto opened = apptest::OpenWindow(plugins.Path(), messages);
+    CMainDialog& window = *opened;
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->isDefault() || button->autoDefault()) << button->text().toStdString();
+    }
+    window.show();
+
+    // Enter or Space on a focused push button presses that button (here Play
+    // with no source, which fails to open); the window stays.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        Button(window, IDC_PLAY)->setFocus();
+        QTest::keyClick(Button(window, IDC_PLAY), key);
+        EXPECT_EQ(messages.Texts(), QStringList{playFailed}) << key;
+        EXPECT_TRUE(window.isVisible());
+        messages.Clear();
+    }
+
+    // Enter in a path field presses nothing (no file dialog): it closes the
+    // window, as the dialog's OK would.
+    for (int field : {IDC_SOURCE_PATH, IDC_OUTPUT_PATH}) {
+        window.show();
+        Field(window, field)->setFocus();
+        QTest::keyClick(Field(window, field), Qt::Key_Return);
+        EXPECT_FALSE(window.isVisible()) << field;
+        EXPECT_EQ(window.result(), QDialog::Accepted);
+    }
+    EXPECT_TRUE(chooser.kinds.isEmpty()) << "a file dialog was opened";
+
+    // Escape closes it from anywhere, a focused button included.
+    window.show();
+    Button(window, IDC_BROWSE_SOURCE)->setFocus();
+    QTest::keyClick(Button(window, IDC_BROWSE_SOURCE), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Rejected);
+    EXPECT_TRUE(chooser.kinds.isEmpty());
+    EXPECT_TRUE(messages.Texts().isEmpty());
 }

@@ -126,38 +126,43 @@ TEST_F(VocalCancelTest, SmallOutputIsResizedToExactlyTheCount) {
     }
 }
 
-TEST_F(VocalCancelTest, StopEndsWritingAndReportsOnlyWhatWasWritten) {
+TEST_F(VocalCancelTest, AfterAStopBlocksPassThroughWholeUntilTheNextJob) {
+    lib_->vocalCancel->store(1);
+    output_.SetSize(3, kUntouched);
     SetInput({0.1, 0.2, 0.3}, {0.4, 0.5, 0.6});
     lib_->effectStop();
-    // Nothing written, nothing reported: the stale output never reaches a file.
-    EXPECT_EQ(Run(3), 0);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(output_.left[i], kUntouched) << i;
-    // The stop lasts until the next job's Constructer.
+    // Dry and whole: an interrupted save keeps the block it was writing.
+    EXPECT_EQ(Run(3), 3);
+    EXPECT_EQ(output_.left, (std::vector<double>{0.1, 0.2, 0.3}));
+    EXPECT_EQ(output_.right, (std::vector<double>{0.4, 0.5, 0.6}));
+    // The stop lasts until the next job's Constructer, which cancels again.
     lib_->destructer();
-    EXPECT_EQ(Run(3), 0);
-    EXPECT_EQ(output_.left[0], kUntouched);
-    lib_->constructer();
+    output_.SetSize(3, kUntouched);
     EXPECT_EQ(Run(3), 3);
     EXPECT_EQ(output_.left[0], 0.1);
-    EXPECT_EQ(output_.right[2], 0.6);
+    lib_->constructer();
+    EXPECT_EQ(Run(3), 3);
+    EXPECT_DOUBLE_EQ(output_.left[0], 0.1 - 0.4);
+    EXPECT_DOUBLE_EQ(output_.right[2], 0.3 - 0.6);
 }
 
-TEST_F(VocalCancelTest, StopDuringABlockLeavesOnlyAWrittenPrefix) {
+TEST_F(VocalCancelTest, StopDuringABlockCancelsAPrefixAndPassesTheRestDry) {
     const int count = 1'000'000;
+    lib_->vocalCancel->store(1);
     output_.SetSize(count, kUntouched);
     SetInput(std::vector<double>(count, 0.5), std::vector<double>(count, 0.25));
     std::atomic<int> result{-1};
     std::thread worker([&] { result = Run(count); });
     lib_->effectStop();
     worker.join();
-    // Once a sample is left unwritten, no later sample is written, and the
-    // result counts exactly the written prefix.
-    int written = 0;
-    while (written < count && output_.left[written] == 0.5) ++written;
-    EXPECT_EQ(result.load(), written);
-    for (int i = written; i < count; ++i) {
-        ASSERT_EQ(output_.left[i], kUntouched) << i;
-        ASSERT_EQ(output_.right[i], kUntouched) << i;
+    EXPECT_EQ(result.load(), count);
+    // A cancelled prefix (0.5 - 0.25 on both), then the input unchanged:
+    // once a sample is dry, every later one is.
+    int cancelled = 0;
+    while (cancelled < count && output_.left[cancelled] == 0.25 && output_.right[cancelled] == 0.25) ++cancelled;
+    for (int i = cancelled; i < count; ++i) {
+        ASSERT_EQ(output_.left[i], 0.5) << i;
+        ASSERT_EQ(output_.right[i], 0.25) << i;
     }
 }
 

@@ -1,0 +1,209 @@
+// Plays through a private PulseAudio server (or the pulse server named by
+// ZAREVO_PULSE_SERVER, e.g. PipeWire's) from the real main window and
+// measures what a listener hears, recording the sink's monitor:
+//  - without plug-ins, a 3 s tone played N times: plays with a gap (1 ms or
+//    more of silence inside the sound) and the end cut (frames of the source
+//    missing at the end), plus the first-sound latency;
+//  - with the shipped plug-ins at their initial settings: the first-sound
+//    latency (click on Play to the first sample at the sink) and the
+//    stop-to-silence time (click on Stop after 1 s to the last sample).
+// scripts/playback-under-load.sh runs it with two busy loops.
+#include <sndfile.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "main_dialog.h"
+#include "main_dialog_layout.h"
+#include "messages.h"
+#include "sound_server.h"
+#include "wave_out.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void Pause(std::chrono::milliseconds time) { WaitUntil([] { return false; }, time); }
+
+std::vector<std::int16_t> WriteTone(const std::string& path, long frames) {
+    std::vector<std::int16_t> samples;
+    for (long frame = 0; frame < frames; ++frame) {
+        const double phase = 2 * M_PI * 441 * static_cast<double>(frame) / soundtest::kSinkRate;
+        samples.push_back(static_cast<std::int16_t>(std::lround(32768 * (0.3 + 0.2 * std::sin(phase)))));
+        samples.push_back(static_cast<std::int16_t>(std::lround(32768 * (-0.25 + 0.1 * std::cos(phase)))));
+    }
+    SF_INFO info{};
+    info.samplerate = soundtest::kSinkRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    sf_writef_short(file, samples.data(), frames);
+    sf_close(file);
+    return samples;
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Figures {
+    std::vector<double> values;
+    void Add(double v) { values.push_back(v); }
+    void Print(const char* name) {
+        if (values.empty()) {
+            std::printf("%-34s no data\n", name);
+            return;
+        }
+        std::sort(values.begin(), values.end());
+        std::printf("%-34s median %7.1f ms, max %7.1f ms (%zu plays)\n", name, values[values.size() / 2],
+                    values.back(), values.size());
+    }
+};
+
+class Window {
+public:
+    Window(const std::string& plugins, const std::string& source) : window_(plugins) {
+        SetMessageSink([this](QWidget*, const QString& text) { messages_.push_back(text); });
+        window_.Playback().rateChoice = RATE_44100;
+        window_.Playback().channels = 2;
+        window_.Playback().bits = 16;
+        static_cast<QLineEdit*>(window_.Control(IDC_SOURCE_PATH))->setText(QFile::decodeName(source.c_str()));
+        messages_.clear();
+    }
+    ~Window() { SetMessageSink({}); }
+    void ClickPlay() { static_cast<QPushButton*>(window_.Control(IDC_PLAY))->click(); }
+    bool Playing() const { return window_.CurrentJobState() == JOB_PLAYING; }
+    QStringList& Messages() { return messages_; }
+
+private:
+    CMainDialog window_;
+    QStringList messages_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int plays = argc > 1 ? std::atoi(argv[1]) : 20;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const auto folder = std::filesystem::temp_directory_path() / ("zarevo-playback-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder / "none");
+    std::unique_ptr<soundtest::PulseServer> server;
+    std::vector<std::string> clientEnvironment;
+    if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
+        setenv("PULSE_SERVER", external, 1);
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+        clientEnvironment = {std::string("PULSE_SERVER=") + external};
+    } else {
+        server = std::make_unique<soundtest::PulseServer>(folder / "pulse");
+        if (!server->Ready()) {
+            std::fprintf(stderr, "pulseaudio did not start\n");
+            return 1;
+        }
+        server->UseFromThisProcess();
+        clientEnvironment = server->ClientEnvironment();
+    }
+    PrepareSoundServerBuffering();  // as the program does at start
+    QApplication application(argc, argv);
+    const std::string tonePath = (folder / "tone.wav").string();
+    const std::vector<std::int16_t> tone = WriteTone(tonePath, 3 * soundtest::kSinkRate);
+    const std::size_t toneFrames = tone.size() / 2;
+
+    int gapPlays = 0;
+    Figures endCut, firstSoundBare, firstSoundDefault, stopToSilence, started;
+    {
+        Window window((folder / "none").string(), tonePath);
+        for (int play = 0; play < plays; ++play) {
+            soundtest::MonitorRecorder recorder(clientEnvironment);
+            const auto clicked = Clock::now();
+            window.ClickPlay();
+            started.Add(Ms(Clock::now() - clicked));
+            WaitUntil([&] { return !window.Playing(); }, 20s);
+            Pause(300ms);
+            recorder.Stop();
+            const std::vector<std::int16_t> heard = recorder.Samples();
+            const std::size_t start = soundtest::FirstSoundingFrame(heard);
+            const std::size_t end = soundtest::EndOfSound(heard);
+            if (start >= end) {
+                std::printf("play %d: nothing heard\n", play + 1);
+                continue;
+            }
+            firstSoundBare.Add(Ms(recorder.ArrivalOf(start) - clicked));
+            // A gap is silence inside the sound, 1 ms or longer; the tone
+            // itself has none (a resampling server may round single frames
+            // of it to zero).
+            std::size_t silentInside = 0;
+            std::size_t run = 0;
+            bool gap = false;
+            std::vector<std::int16_t> sound;
+            for (std::size_t f = start; f < end; ++f) {
+                if (heard[2 * f] == 0 && heard[2 * f + 1] == 0) {
+                    ++silentInside;
+                    gap = gap || ++run >= soundtest::kSinkRate / 1000;
+                } else {
+                    run = 0;
+                    sound.insert(sound.end(), {heard[2 * f], heard[2 * f + 1]});
+                }
+            }
+            if (gap) ++gapPlays;
+            const std::size_t matched = std::min(sound.size(), tone.size());
+            const bool same = std::equal(sound.begin(), sound.begin() + static_cast<std::ptrdiff_t>(matched), tone.begin());
+            endCut.Add(1000.0 * static_cast<double>(toneFrames - matched / 2) / soundtest::kSinkRate);
+            std::printf("play %2d: %s, %zu silent frames inside, %zu of %zu frames heard\n", play + 1,
+                        same ? "same samples" : "DIFFERENT samples", silentInside, sound.size() / 2, toneFrames);
+        }
+    }
+    {
+        Window window(ZAREVO_PLUGIN_OUTPUT_DIR, tonePath);
+        for (int play = 0; play < plays; ++play) {
+            soundtest::MonitorRecorder recorder(clientEnvironment);
+            const auto clicked = Clock::now();
+            window.ClickPlay();
+            started.Add(Ms(Clock::now() - clicked));
+            WaitUntil([&] {
+                const std::vector<std::int16_t> heard = recorder.Samples();
+                return soundtest::FirstSoundingFrame(heard) < heard.size() / 2;
+            }, 10s);
+            const std::vector<std::int16_t> first = recorder.Samples();
+            firstSoundDefault.Add(Ms(recorder.ArrivalOf(soundtest::FirstSoundingFrame(first)) - clicked));
+            Pause(1000ms);
+            const auto stopped = Clock::now();
+            window.ClickPlay();  // Stop
+            Pause(600ms);
+            recorder.Stop();
+            const std::vector<std::int16_t> heard = recorder.Samples();
+            stopToSilence.Add(Ms(recorder.ArrivalOf(soundtest::EndOfSound(heard)) - stopped));
+            if (!window.Messages().isEmpty()) {
+                std::printf("messages: %s\n", window.Messages().join(u'|').toStdString().c_str());
+                window.Messages().clear();
+            }
+        }
+    }
+    std::printf("\nplays with a gap >= 1 ms (no plug-ins): %d of %d\n", gapPlays, plays);
+    endCut.Print("end cut (no plug-ins)");
+    firstSoundBare.Print("first sound (no plug-ins)");
+    firstSoundDefault.Print("first sound (shipped plug-ins)");
+    started.Print("  of which the click (job started)");
+    stopToSilence.Print("stop to silence (shipped plug-ins)");
+    server.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,72 @@
+// The end of a job's output. Blocks are whole, so the last one is padded with
+// silence, and plug-ins may hold samples back or add a tail after the sound.
+// After the last data block the producer feeds blocks of silence through the
+// chain (the flush), and this record decides which output frames are kept:
+// all of them up to where the source's own data end, beyond that only up to
+// the last one that is not silence.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+class EndOfData {
+public:
+    /// Most blocks of silence fed through the chain after the data.
+    static constexpr int MaxFlushBlocks = 4;
+
+    /// What of one block's encoded output goes out: `leadingSilence` frames
+    /// of silence held back from earlier blocks, then the block's first
+    /// `frames` frames.
+    struct Kept {
+        std::int64_t leadingSilence = 0;
+        int frames = 0;
+    };
+
+    /// Forgets the previous job.
+    void Start();
+
+    /// Counts a data block: `inputFrames` handed to the chain, the first
+    /// `realFrames` of them made from the source's data (the rest pads the
+    /// block), `outputFrames` returned by the chain.
+    void CountDataBlock(int inputFrames, int realFrames, int outputFrames);
+    /// Counts a flush block: `inputFrames` of silence gave `outputFrames`.
+    /// The first one fixes where the source's data end in the output.
+    void CountFlushBlock(int inputFrames, int outputFrames);
+    /// Ends the output after the data blocks, without a flush (the job was
+    /// stopped): fixes where the data end from the data blocks alone.
+    void EndWithoutFlush();
+
+    /// True between the first flush block and the end of the flush.
+    bool Flushing() const { return flushing_; }
+    /// True once no more output follows.
+    bool Finished() const { return finished_; }
+
+    /// Decides what of a block goes out. `pcm` holds its `frames` frames of
+    /// `frameBytes` bytes each, the last `flushFrames` of them from a flush
+    /// block when the block has one; a frame is silent when every byte
+    /// equals `silenceByte`. A flush block that is all silence, or the last
+    /// one allowed, ends the output after this block.
+    Kept Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes, std::uint8_t silenceByte,
+              std::optional<int> flushFrames);
+
+private:
+    void FixDataEnd();
+
+    int dataBlocks_ = 0;
+    std::int64_t realInput_ = 0;  // frames handed to the chain made from source data
+    // Input and output frames of the blocks after the first, flush blocks
+    // included: the chain's speed, free of what the first block holds back.
+    std::int64_t steadyInput_ = 0;
+    std::int64_t steadyOutput_ = 0;
+    std::int64_t firstInput_ = 0;
+    std::int64_t firstOutput_ = 0;
+    std::int64_t produced_ = 0;  // every output frame so far, kept or not
+    // Output frames before this index are kept whatever they hold. Unbounded
+    // until the end of the data is known.
+    std::int64_t keepAllBelow_ = INT64_MAX;
+    std::int64_t pendingSilence_ = 0;  // silent frames after the last sound, held back
+    int flushBlocks_ = 0;
+    bool flushing_ = false;
+    bool finished_ = false;
+};
