@@ -69,6 +69,7 @@ std::vector<std::string> PresetNames(const ZarevoParameterDescription* descripti
     return names;
 }
 
+#if ZAREVO_HAVE_SHIPPED_PLUGINS
 /// A value other than the default that the parameter accepts.
 double ChangedValue(const ZarevoParameter& parameter) {
     switch (parameter.kind) {
@@ -77,6 +78,7 @@ double ChangedValue(const ZarevoParameter& parameter) {
     default: return 0.25;
     }
 }
+#endif
 
 }  // namespace
 

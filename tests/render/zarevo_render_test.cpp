@@ -84,47 +84,6 @@ void WriteTone(const std::string& path, double hz, int rate, long frames) {
     sf_close(file);
 }
 
-struct Sound {
-    SF_INFO info{};
-    std::vector<double> left;
-};
-
-/// The file as libsndfile reads it: its format and its left channel.
-Sound ReadSound(const std::string& path) {
-    Sound sound;
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
-    EXPECT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
-    if (!file) return sound;
-    std::vector<double> frames(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
-    sf_readf_double(file, frames.data(), sound.info.frames);
-    sf_close(file);
-    for (std::size_t i = 0; i < frames.size(); i += static_cast<std::size_t>(sound.info.channels)) {
-        sound.left.push_back(frames[i]);
-    }
-    return sound;
-}
-
-/// The frequency between `low` and `high` Hz (0.1 Hz steps) with the most
-/// energy in `samples`.
-double StrongestFrequency(const std::vector<double>& samples, int rate, double low, double high) {
-    double best = 0;
-    double bestEnergy = -1;
-    for (double hz = low; hz <= high; hz += 0.1) {
-        double re = 0;
-        double im = 0;
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
-            re += samples[i] * std::cos(phase);
-            im += samples[i] * std::sin(phase);
-        }
-        if (re * re + im * im > bestEnergy) {
-            bestEnergy = re * re + im * im;
-            best = hz;
-        }
-    }
-    return best;
-}
-
 struct Finished {
     int exitStatus = -1;  ///< -1 when ended by a signal
     int signal = 0;
@@ -259,6 +218,51 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
 }
 
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
+
+namespace {
+
+struct Sound {
+    SF_INFO info{};
+    std::vector<double> left;
+};
+
+/// The file as libsndfile reads it: its format and its left channel.
+Sound ReadSound(const std::string& path) {
+    Sound sound;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sound.info);
+    EXPECT_NE(file, nullptr) << path << ": " << sf_strerror(nullptr);
+    if (!file) return sound;
+    std::vector<double> frames(static_cast<std::size_t>(sound.info.frames * sound.info.channels));
+    sf_readf_double(file, frames.data(), sound.info.frames);
+    sf_close(file);
+    for (std::size_t i = 0; i < frames.size(); i += static_cast<std::size_t>(sound.info.channels)) {
+        sound.left.push_back(frames[i]);
+    }
+    return sound;
+}
+
+/// The frequency between `low` and `high` Hz (0.1 Hz steps) with the most
+/// energy in `samples`.
+double StrongestFrequency(const std::vector<double>& samples, int rate, double low, double high) {
+    double best = 0;
+    double bestEnergy = -1;
+    for (double hz = low; hz <= high; hz += 0.1) {
+        double re = 0;
+        double im = 0;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate;
+            re += samples[i] * std::cos(phase);
+            im += samples[i] * std::sin(phase);
+        }
+        if (re * re + im * im > bestEnergy) {
+            bestEnergy = re * re + im * im;
+            best = hz;
+        }
+    }
+    return best;
+}
+
+}  // namespace
 
 TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
     ScratchFolder files;
