@@ -191,7 +191,10 @@ ZAREVO_PLUGIN_EXPORT void Destructer(void);
  *               checks both before the call); it takes effect whenever
  *               EffectEnt next reads the parameter, as a change in the panel
  *               does. A panel that is shown is not refreshed by it.
+ *               Neither get nor set may throw.
  */
+typedef double (*ZarevoParameterGetFn)(void);
+typedef void (*ZarevoParameterSetFn)(double value);
 typedef struct ZarevoParameter {
     const char* name;
     const char* description;
@@ -199,8 +202,8 @@ typedef struct ZarevoParameter {
     double minimum;
     double maximum;
     double defaultValue;
-    double (*get)(void);
-    void (*set)(double value);
+    ZarevoParameterGetFn get;
+    ZarevoParameterSetFn set;
 } ZarevoParameter;
 
 /*

@@ -87,7 +87,9 @@ private:
 /// The message for a save that ended otherwise than completed.
 std::string EndText(JobEnd end, const RenderRequest& request) {
     switch (end) {
-    case JobEnd::Stopped: return "the render was stopped";
+    // Rationale: the renderer stops a job only on an interrupt, so a stop
+    // without one is the engine giving up.
+    case JobEnd::Stopped: return "the render stopped before the end of " + request.input;
     case JobEnd::ReadFailed: return request.input + ": could not be read to its end";
     case JobEnd::WriteFailed: return "the output could not be written";
     case JobEnd::DiskFull: return "the output's disk is full";
