@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
   fonts-ipafont-gothic
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth
   dpkg-dev file
 )

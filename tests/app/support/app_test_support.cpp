@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -16,30 +16,15 @@ namespace apptest {
 
 namespace {
 
-/// One QApplication for every test of the executable.
-class QtEnvironment : public ::testing::Environment {
+/// The window tests run without a sound card; a driver chosen by the caller
+/// wins. (The QApplication comes from the shared Qt test support.)
+class SoundEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        // The window tests run without a display or a sound card; a value set
-        // by the caller wins.
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        static int argc = 1;
-        static char name[] = "app_test";
-        static char* argv[] = {name, nullptr};
-        application_ = new QApplication(argc, argv);
-    }
-    void TearDown() override {
-        delete application_;
-        application_ = nullptr;
-    }
-
-private:
-    QApplication* application_ = nullptr;
+    void SetUp() override { setenv("SDL_AUDIODRIVER", "dummy", 0); }
 };
 
-[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] ::testing::Environment* const kSoundEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
 
 }  // namespace
 

@@ -3,7 +3,6 @@
 // the tab order and the panel's lifetime.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,18 +18,9 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "panel_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 class ParameterPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         ResetParameterBlock();
         parent_ = std::make_unique<QWidget>();
         panel_ = static_cast<QWidget*>(CreateParameterPanel(parent_.get()));

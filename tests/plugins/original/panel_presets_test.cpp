@@ -2,7 +2,6 @@
 // parameter block, whatever the block held before.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QWidget>
 #include <cstdint>
@@ -12,14 +11,6 @@
 #include "parameter_panel.h"
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "presets_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 struct ExpectedPreset {
     int buttonId;
@@ -51,7 +42,6 @@ void FillBlockWithStrangeValues() {
 }  // namespace
 
 TEST(ParameterPresets, EachButtonWritesItsEightValues) {
-    App();
     QWidget parent;
     auto* panel = static_cast<QWidget*>(CreateParameterPanel(&parent));
     ASSERT_NE(panel, nullptr);
@@ -75,7 +65,6 @@ TEST(ParameterPresets, EachButtonWritesItsEightValues) {
 }
 
 TEST(ParameterPresets, ResetRestoresExactlyTheInitialBlock) {
-    App();
     QWidget parent;
     auto* panel = static_cast<QWidget*>(CreateParameterPanel(&parent));
     ASSERT_NE(panel, nullptr);

@@ -17,6 +17,7 @@
 #include "block_producer.h"
 #include "output_buffers.h"
 #include "plugin_binding.h"
+#include "support/wav_bytes.h"
 #include "wav_source.h"
 
 namespace {
@@ -29,22 +30,9 @@ std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames
         samples[2 * t] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * t / rate)));
         samples[2 * t + 1] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * std::numbers::pi * 1000 * t / rate + 1)));
     }
-    const auto le32 = [](std::uint32_t v) {
-        return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 24)};
-    };
-    const auto le16 = [](std::uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    std::string header = "RIFF" + le32(36 + dataBytes) + "WAVEfmt " + le32(16) + le16(1) + le16(2) +
-                         le32(static_cast<std::uint32_t>(rate)) + le32(static_cast<std::uint32_t>(rate) * 4) +
-                         le16(4) + le16(16) + "data" + le32(dataBytes);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(header.data(), 1, header.size(), file);
-    for (std::int16_t s : samples) {
-        const std::string bytes = le16(static_cast<std::uint16_t>(s));
-        std::fwrite(bytes.data(), 1, 2, file);
-    }
-    std::fclose(file);
+    Bytes data;
+    for (std::int16_t s : samples) AppendLe16(data, static_cast<std::uint16_t>(s));
+    WriteFileBytes(path, PcmWav(2, rate, 16, data));
     return samples;
 }
 

@@ -3,7 +3,6 @@
 // and the explanatory texts fit their boxes in the dialog font.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -16,18 +15,9 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "sample_panel_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 class SamplePanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         lib_ = &SampleLibrary::Get();
         ASSERT_NE(lib_->handle, nullptr);
         parent_ = std::make_unique<QWidget>();
