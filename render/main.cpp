@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "output_file.h"
@@ -40,7 +42,7 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
         return Fail("OUTPUT must not be INPUT (" + options.input + "): give another file name", kUsageError);
     }
     if (access(options.input.c_str(), R_OK) != 0) {
-        return Fail(options.input + ": cannot be read", kFailed);
+        return Fail(options.input + ": cannot be read: " + std::strerror(errno), kFailed);
     }
     std::string error;
     if (!plugins.Apply(error)) return Fail(error, kFailed);
@@ -58,6 +60,10 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     RenderResult result;
     result.interruptSignal = CaughtInterrupt();
     if (result.interruptSignal == 0) result = RunRender(request);
+    if (result.completed && CaughtInterrupt() != 0) {
+        result.completed = false;  // interrupted after the end: still no output
+        result.interruptSignal = CaughtInterrupt();
+    }
     if (!result.completed) {
         output.Discard();  // before DieBy, which runs no destructors
         if (result.interruptSignal != 0) DieBy(result.interruptSignal);
