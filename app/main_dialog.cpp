@@ -2,6 +2,8 @@
 // start-up and shut-down. The play and save buttons are in main_dialog_jobs.cpp.
 #include "main_dialog.h"
 
+#include <dlfcn.h>
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 
@@ -94,6 +97,7 @@ void CMainDialog::StartEngine() {
                 this, [this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); },
                 Qt::QueuedConnection);
         });
+        engine_->SetWaitHook([this] { return KeepWaitingForEngine(); });
     } catch (const std::exception& error) {
         // Without a worker the window still opens; every job then fails to open.
         std::fprintf(stderr, "ZarevoPlusApp: the processing thread could not start: %s\n", error.what());
@@ -181,22 +185,58 @@ void CMainDialog::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
 }
 
+namespace {
+
+/// How long closing the window waits for a worker that a plug-in holds, in
+/// all: the process ends within 5 s of the close even if the plug-in never
+/// returns.
+constexpr std::chrono::milliseconds kShutDownLimit{4000};
+
+bool WorkerWasAbandoned = false;
+
+/// Keeps the plug-in libraries mapped for the rest of the process (one more
+/// reference each): an abandoned worker may still run their code.
+void PinLibraries(const PluginHost& plugins) {
+    for (std::size_t i = 0; i < plugins.Count(); ++i) {
+        dlopen(plugins.Path(i).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    }
+}
+
+}  // namespace
+
+bool CMainDialog::WorkerAbandoned() { return WorkerWasAbandoned; }
+
 void CMainDialog::ShutDown() {
     if (shutDown_) return;
     shutDown_ = true;
+    shutDownDeadline_ = std::chrono::steady_clock::now() + kShutDownLimit;
     progressTimer_->stop();
-    if (engine_ && jobState_ == JOB_PLAYING && !engine_->StopPlay() && engine_->State() != WS_IDLE) {
+    // A stop that ran out of time, or a job already stopping, is no failure
+    // to show here: the worker is ended below.
+    if (engine_ && jobState_ == JOB_PLAYING && !engine_->StopPlay() && engine_->State() == WS_PLAYING) {
         ShowMessage(this, messages::kStopPlayFailed);
-    } else if (engine_ && jobState_ == JOB_SAVING && !engine_->StopSave() && engine_->State() != WS_IDLE) {
+    } else if (engine_ && jobState_ == JOB_SAVING && !engine_->StopSave() && engine_->State() == WS_SAVING) {
         ShowMessage(this, messages::kStopSaveFailed);
     }
     jobState_ = JOB_IDLE;
     plugins_.EndDialogs();
+    // Rationale: a worker that does not end in time is held by a plug-in
+    // that does not return; it cannot be joined, so the engine and the
+    // libraries stay for the rest of the process, which ends at once (see
+    // CMainApp::Run).
+    const auto endWorker = [this] {
+        if (engine_ && !engine_->QuitWorker()) {
+            PinLibraries(plugins_);
+            static_cast<void>(engine_.release());
+            WorkerWasAbandoned = true;
+        }
+    };
+    // A worker still inside a plug-in is ended before its code is unloaded.
+    const int state = engine_ ? engine_->State() : WS_IDLE;
+    if (state != WS_IDLE && state != WS_OPENED) endWorker();
     plugins_.Unload();
     // Rationale: the worker ends before this object does, so no end message
     // can be posted to a window that is being destroyed.
-    if (engine_) {
-        engine_->QuitWorker();
-        engine_.reset();
-    }
+    endWorker();
+    engine_.reset();
 }

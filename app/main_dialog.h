@@ -5,7 +5,9 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -53,6 +55,15 @@ public:
     /// Opens the about box modally.
     void ShowAbout();
 
+    /// Closing the window while it waits on the worker is held back until
+    /// the wait ends (and ends the wait).
+    void done(int result) override;
+
+    /// True once a window has shut down with a worker that a plug-in held
+    /// beyond the time limit: the process is to end without unloading
+    /// anything (see CWaveFile::QuitWorker).
+    static bool WorkerAbandoned();
+
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -73,6 +84,16 @@ private:
     bool StartJob(bool saving);
     void BrowseInto(QLineEdit* field, FileChoiceKind kind);
     void OnEngineMessage(int message, std::uintptr_t wParam, std::intptr_t lParam);
+    /// The message for a job that ended as `end` (a JobEnd value) with
+    /// `failedPlugin` the chain position of a plug-in that failed; empty for
+    /// an end that is not reported.
+    QString JobEndMessage(std::intptr_t end, std::uintptr_t failedPlugin, bool saving) const;
+    /// The engine's wait hook: keeps the window painting and answering
+    /// (input held back) during a long wait; false to give the wait up.
+    bool KeepWaitingForEngine();
+    /// Runs `action` from the event loop once no handler is waiting on the
+    /// engine any more.
+    void AfterEngineWait(std::function<void()> action);
     void ShutDown();
     int ProgressPercentNow() const;
 
@@ -91,4 +112,7 @@ private:
     QWidget* tabPageArea_ = nullptr;  // the tab control's page stack
     QTimer* progressTimer_ = nullptr;
     bool shutDown_ = false;
+    std::chrono::steady_clock::time_point shutDownDeadline_;
+    bool insideEngineWait_ = false;  // the wait hook is handling events
+    bool closeRequested_ = false;    // closing was asked for during a wait
 };

@@ -1,5 +1,8 @@
 // CMainDialog's play and save buttons: starting a job on the engine, stopping
 // it, the progress in the button texts, and the engine's two end messages.
+// While the window waits on the worker longer than a moment it keeps painting
+// and answering through the engine's wait hook; user input waits, and closing
+// is held back until the wait ends.
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -8,6 +11,7 @@
 
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
+#include "job_end.h"
 #include "messages.h"
 #include "wave_file.h"
 
@@ -101,7 +105,7 @@ void CMainDialog::OnSaveClicked() {
         if (engine_ && (engine_->StopSave() || engine_->State() == WS_IDLE)) {
             jobState_ = JOB_IDLE;
             RefreshControls();
-        } else {
+        } else if (!closeRequested_) {
             ShowMessage(this, messages::kStopSaveFailed);
         }
         return;
@@ -129,22 +133,95 @@ bool CMainDialog::StartJob(bool saving) {
     if (!engine_ || !engine_->PrepareJob(plugins_.Modules(), sourcePath, outputPath, channels, rate, bits,
                                          SourceBlockFrames, device)) {
         cursor.Restore();
-        ShowMessage(this, texts.openFailed);
+        if (closeRequested_) return false;  // the window is closing: nothing to tell
+        const int failedPlugin = engine_ ? engine_->PluginFailedAtOpen() : -1;
+        if (failedPlugin >= 0) {
+            ShowMessage(this, JobEndMessage(static_cast<std::intptr_t>(JobEnd::PluginFailed),
+                                            static_cast<std::uintptr_t>(failedPlugin), saving));
+        } else {
+            ShowMessage(this, texts.openFailed);
+        }
         return false;
     }
     const bool started = saving ? engine_->StartSave() : engine_->StartPlay();
     cursor.Restore();
-    if (!started) ShowMessage(this, texts.startFailed);
+    if (!started && !closeRequested_) ShowMessage(this, texts.startFailed);
     return started;
 }
 
-void CMainDialog::OnEngineMessage(int message, std::uintptr_t, std::intptr_t lParam) {
+QString CMainDialog::JobEndMessage(std::intptr_t end, std::uintptr_t failedPlugin, bool saving) const {
+    switch (static_cast<JobEnd>(end)) {
+    case JobEnd::Stopped: return saving ? QString::fromUtf8(messages::kConversionInterrupted) : QString();
+    case JobEnd::Completed: return saving ? QString::fromUtf8(messages::kConversionFinished) : QString();
+    case JobEnd::ReadFailed: return QString::fromUtf8(messages::kSourceReadFailed);
+    case JobEnd::WriteFailed: return QString::fromUtf8(messages::kOutputWriteFailed);
+    case JobEnd::DiskFull: return QString::fromUtf8(messages::kDiskFull);
+    case JobEnd::SizeLimit: return QString::fromUtf8(messages::kSizeLimitReached);
+    case JobEnd::PluginFailed:
+        // Tabs are in chain order, so the position names the tab.
+        return QString::fromUtf8(messages::kPluginFailedFormat).arg(tabs_->tabText(static_cast<int>(failedPlugin)));
+    case JobEnd::DeviceLost: return QString::fromUtf8(messages::kDeviceLost);
+    }
+    return QString::fromUtf8(messages::kConversionInterrupted);  // a code this window does not know
+}
+
+void CMainDialog::OnEngineMessage(int message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (insideEngineWait_) {
+        // A handler is waiting on the engine and decides the job state when
+        // the wait ends; the end of the job comes after that.
+        AfterEngineWait([this, message, wParam, lParam] { OnEngineMessage(message, wParam, lParam); });
+        return;
+    }
     if (message == WM_WAVE_PLAY_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();
+        const auto end = static_cast<JobEnd>(lParam);
+        if (end == JobEnd::PluginFailed || end == JobEnd::ReadFailed) {
+            ShowMessage(this, JobEndMessage(lParam, wParam, false));
+        }
     } else if (message == WM_WAVE_SAVE_ENDED) {
         jobState_ = JOB_IDLE;
         RefreshControls();
-        ShowMessage(this, lParam != 0 ? messages::kConversionFinished : messages::kConversionInterrupted);
+        ShowMessage(this, JobEndMessage(lParam, wParam, true));
     }
+}
+
+bool CMainDialog::KeepWaitingForEngine() {
+    if (shutDown_) {
+        // The window is going: no events, and a limit, so that a plug-in
+        // that does not return cannot hold the program open.
+        return std::chrono::steady_clock::now() < shutDownDeadline_;
+    }
+    if (!QApplication::overrideCursor()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        AfterEngineWait([] { QApplication::restoreOverrideCursor(); });
+    }
+    insideEngineWait_ = true;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    insideEngineWait_ = false;
+    return !closeRequested_;
+}
+
+void CMainDialog::AfterEngineWait(std::function<void()> action) {
+    // Events the wait hook handles are still inside the waiting handler:
+    // such an action is queued again until the handler has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [this, action = std::move(action)]() mutable {
+            if (insideEngineWait_) {
+                AfterEngineWait(std::move(action));
+            } else {
+                action();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainDialog::done(int result) {
+    if (insideEngineWait_) {
+        closeRequested_ = true;
+        AfterEngineWait([this, result] { done(result); });
+        return;
+    }
+    QDialog::done(result);
 }

@@ -24,11 +24,12 @@ MessageSink SetMessageSink(MessageSink sink) {
     return std::exchange(CurrentSink(), std::move(sink));
 }
 
-void ShowMessage(QWidget* parent, const char* text) {
-    const QString message = QString::fromUtf8(text);
+void ShowMessage(QWidget* parent, const char* text) { ShowMessage(parent, QString::fromUtf8(text)); }
+
+void ShowMessage(QWidget* parent, const QString& text) {
     if (const MessageSink& sink = CurrentSink()) {
-        sink(parent, message);
+        sink(parent, text);
     } else {
-        ShowMessageBox(parent, message);
+        ShowMessageBox(parent, text);
     }
 }

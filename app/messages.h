@@ -47,3 +47,5 @@ MessageSink SetMessageSink(MessageSink sink);
 /// Shows `text` (UTF-8) modally over `parent`: warning icon, one OK button,
 /// the program's name as title.
 void ShowMessage(QWidget* parent, const char* text);
+/// The same for a text already composed (a format with its values filled in).
+void ShowMessage(QWidget* parent, const QString& text);

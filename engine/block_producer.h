@@ -22,15 +22,22 @@ struct OutputFormat {
 /// sourceFrames x outputRate / sourceRate in 64 bits, truncated.
 std::int64_t WorkingFramesPerBlock(int sourceFrames, int outputRate, int sourceRate);
 
-/// Most working frames per block the engine accepts (a 256-fold rate rise);
-/// a job asking for more is refused at open rather than exhausting memory.
-inline constexpr std::int64_t MaxWorkingFramesPerBlock = std::int64_t{1} << 24;
+/// Most working frames per block: every buffer of a job is sized by them, so
+/// they bound its memory (about 40 MB of engine buffers at this size).
+inline constexpr std::int64_t MaxWorkingFramesPerBlock = std::int64_t{1} << 20;
+
+/// Source frames per block for a job: `blockFrames`, or fewer when a large
+/// rate rise (a very low source rate) would make more than
+/// MaxWorkingFramesPerBlock working frames of it. 0 when even one source
+/// frame would (the job is refused).
+int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate);
 
 class BlockProducer {
 public:
     /// Produces the next block into `out`. True when `out` holds the block's
     /// PCM and length; false, leaving `out` unchanged, when the source's data
-    /// are exhausted. `chain` is each plug-in's EffectEnt, in chain order.
+    /// are exhausted or a plug-in threw (see FailedPlugin). `chain` is each
+    /// plug-in's EffectEnt, in chain order.
     /// A plug-in result outside 0 .. OutputCapacity is clamped into it, so a
     /// misbehaving plug-in cannot make the engine read past its buffers.
     bool ProduceBlock(WavSource& source, int sourceFrames, const OutputFormat& format,
@@ -39,6 +46,9 @@ public:
     int BlockFrames() const { return blockFrames_; }
     /// Frames handed to the last plug-in of the last block.
     int ChainFrames() const { return chainFrames_; }
+    /// Chain position of the plug-in whose EffectEnt threw in the last
+    /// ProduceBlock, or -1.
+    int FailedPlugin() const { return failedPlugin_; }
     /// Frees every buffer.
     void Release();
 
@@ -52,4 +62,5 @@ private:
     GrowBuffer<double> chainRight_;
     int blockFrames_ = 0;
     int chainFrames_ = 0;
+    int failedPlugin_ = -1;
 };

@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "failure_log.h"
+
 ChannelBuffers OutputBuffers = {{nullptr, nullptr}};
 int OutputCapacity = 0;
 
@@ -22,7 +24,8 @@ void PublishOutput() {
 }  // namespace
 
 extern "C" void ResizeOutput(int n) {
-    if (n < 0) {
+    if (n < 0 || n > MaxOutputCapacity) {
+        LogEngineFailure("output resize to %d samples refused (allowed: 0 to %d)", n, MaxOutputCapacity);
         return;
     }
     try {
@@ -36,6 +39,7 @@ extern "C" void ResizeOutput(int n) {
         OutputLeft.swap(left);
         OutputRight.swap(right);
     } catch (const std::bad_alloc&) {
+        LogEngineFailure("output resize to %d samples failed: out of memory", n);
         return;
     }
     PublishOutput();

@@ -12,10 +12,16 @@ extern ChannelBuffers OutputBuffers;
 /// Samples held by each array of OutputBuffers.
 extern int OutputCapacity;
 
+/// Most samples per channel ResizeOutput grants: 16 times the largest block
+/// the engine makes (256 MiB for the pair). A plug-in asking for more is
+/// foreign code gone wrong; filling such arrays would exhaust the machine.
+inline constexpr int MaxOutputCapacity = 1 << 24;
+
 /// Reallocates both arrays of OutputBuffers to exactly `n` samples, keeping
 /// the first min(old, n) samples of each, and sets OutputCapacity to n. When
-/// memory cannot be had (or n < 0) both stay as they were. Never throws: it
-/// is called from inside plug-ins.
+/// memory cannot be had, or n is below 0 or above MaxOutputCapacity, both
+/// stay as they were (the refusal is logged). Never throws: it is called from
+/// inside plug-ins.
 extern "C" void ResizeOutput(int n);
 
 /// Frees both arrays; OutputBuffers becomes null and OutputCapacity 0.

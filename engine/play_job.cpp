@@ -41,10 +41,14 @@ void CWaveFile::HandlePlay() {
     // same: the device hands an empty buffer back as soon as it reaches it,
     // so a source shorter than three blocks still ends by itself once its
     // last block has played.
-    for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
+    JobEnd failure = JobEnd::Completed;
+    std::uintptr_t failedPlugin = 0;
+    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed; ++i) {
         if (ProduceBlock(playBlocks_[i])) {
             playHeaders_[i].data = playBlocks_[i].bytes.data();
             playHeaders_[i].length = playBlocks_[i].length;
+        } else {
+            failure = EndOfBlocks(failedPlugin);
         }
     }
     for (WaveOutHeader& header : playHeaders_) {
@@ -55,6 +59,9 @@ void CWaveFile::HandlePlay() {
     }
     waveOut_.Restart();
     EnterRunningState(WS_PLAYING);
+    if (failure != JobEnd::Completed) {
+        EndPlay(failure, failedPlugin);  // a job that started and failed at once
+    }
 }
 
 void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
@@ -81,10 +88,22 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         waveOut_.Write(header);
         return;
     }
+    std::uintptr_t failedPlugin = 0;
+    const JobEnd end = EndOfBlocks(failedPlugin);
+    if (end != JobEnd::Completed) {
+        EndPlay(end, failedPlugin);
+        return;
+    }
     if (++exhaustedBuffers_ < kExhaustedToEnd) {
         return;  // stays out of the queue
     }
     exhaustedBuffers_ = 0;
+    // Rationale: the window has always received the natural end of a play
+    // with lParam 0, which it does not report.
+    EndPlay(JobEnd::Stopped, 0);
+}
+
+void CWaveFile::EndPlay(JobEnd end, std::uintptr_t failedPlugin) {
     // The window may be stopping the job at this very moment. Whoever moves
     // the state off WS_PLAYING first runs the stop handling; if it was the
     // window, its WM_WAVE_STOP_PLAY does it and no end message is sent.
@@ -93,7 +112,8 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         return;
     }
     HandleStopPlay();
-    postToWindow_(WM_WAVE_PLAY_ENDED, 0, 0);
+    NoteEndFailures(end, failedPlugin);
+    PostEnd(WM_WAVE_PLAY_ENDED, failedPlugin, end);
 }
 
 void CWaveFile::HandleStopPlay() {

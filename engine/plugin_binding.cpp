@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include "failure_log.h"
+
 namespace {
 
 template <typename Function>
@@ -21,6 +23,9 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
         const auto destructer = Lookup<ZarevoDestructerFn>(module, "Destructer");
         const auto process = Lookup<ZarevoEffectEntFn>(module, "EffectEnt");
         if (module == nullptr || !stop || !constructer || !destructer || !process) {
+            LogEngineFailure(
+                "job refused: plug-in module %zu lacks one of EffectStop, Constructer, Destructer, EffectEnt",
+                bound.process.size());
             return false;
         }
         bound.stop.push_back(stop);

@@ -1,8 +1,8 @@
 // The save job: the whole conversion of the source into a new WAV file runs
 // inside the one handler of WM_WAVE_SAVE. The window stops it through the
 // state word, which the loop tests before every block.
+#include "failure_log.h"
 #include "output_buffers.h"
-#include "wav_writer.h"
 #include "wave_file.h"
 
 namespace {
@@ -10,40 +10,60 @@ namespace {
 /// Output samples per channel prepared at the start of a save job.
 constexpr int kSaveOutputCapacity = 1000000;
 
+JobEnd JobEndOf(WriteStatus status) {
+    switch (status) {
+    case WriteStatus::SizeLimit: return JobEnd::SizeLimit;
+    case WriteStatus::DiskFull: return JobEnd::DiskFull;
+    default: return JobEnd::WriteFailed;
+    }
+}
+
 }  // namespace
 
 void CWaveFile::HandleSave() {
     source_.ResetConsumed();
     ResizeOutput(kSaveOutputCapacity);
     PcmBlock block;
-    WavWriter writer;
     // Writing over the source would empty it while it is read: refused like
     // an output file that cannot be created.
-    if (outputPath_.empty() || source_.IsSameFileAs(outputPath_) ||
-        !writer.Begin(outputPath_, format_.channels, format_.rate, format_.bits)) {
+    if (source_.IsSameFileAs(outputPath_)) {
+        LogEngineFailure("the output %s is the source file", outputPath_.c_str());
+        state_.store(WS_IDLE);
+        return;
+    }
+    if (!writer_.Begin(outputPath_, format_.channels, format_.rate, format_.bits)) {
         state_.store(WS_IDLE);
         return;
     }
     EnterRunningState(WS_SAVING);
 
-    bool completed = false;
+    JobEnd end = JobEnd::Stopped;
+    std::uintptr_t failedPlugin = 0;
     for (;;) {
-        if (state_.load() == WS_STOP_SAVE_REQUESTED) {
+        if (state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load()) {
             break;
         }
         if (!ProduceBlock(block)) {
-            completed = true;
+            end = EndOfBlocks(failedPlugin);
             break;
         }
-        if (!writer.Append(block.View())) {
-            break;  // a full disk or a vanished drive: interrupted, not done
+        const WriteStatus written = writer_.Append(block.View());
+        if (written != WriteStatus::Written) {
+            end = JobEndOf(written);
+            break;
         }
     }
-    if (!writer.Finish()) {
-        completed = false;
-    }
     CallDestructers();
+    NoteEndFailures(end, failedPlugin);
+    // A finished, stopped or size-limited file becomes the output; after a
+    // failure the output stays as it was before the job.
+    const bool keep = end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
+    if (!keep) {
+        writer_.Discard();
+    } else if (!writer_.Publish()) {
+        end = JobEnd::WriteFailed;
+    }
     block.Release();
     state_.store(WS_IDLE);
-    postToWindow_(WM_WAVE_SAVE_ENDED, 0, completed ? 1 : 0);
+    PostEnd(WM_WAVE_SAVE_ENDED, failedPlugin, end);
 }

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
+#include "failure_log.h"
 #include "regular_file.h"
 
 namespace {
@@ -42,21 +44,28 @@ void WavSource::Close() {
 
 bool WavSource::Open(const std::string& path) {
     Close();
+    path_ = path;
+    readFailed_ = false;
     if (path.empty()) {
+        LogEngineFailure("no source file given");
         return false;
     }
     file_.reset(OpenRegularFileStream(path));
     if (!file_) {
+        LogEngineFailure("cannot open the source %s: %s", path.c_str(), std::strerror(errno));
         return false;
     }
     std::int64_t declaredDataSize = 0;
     if (!WalkChunks(declaredDataSize)) {
+        LogEngineFailure("the source %s is not a WAV file of integer PCM with one \"fmt \" and one \"data\" chunk",
+                         path.c_str());
         Close();
         return false;
     }
     // A truncated recording, or a streaming writer's 0xFFFFFFFF, declares more
     // than the file holds: only what is really there is data.
     if (fseeko(file_.get(), 0, SEEK_END) != 0) {
+        LogEngineFailure("cannot seek in the source %s: %s", path.c_str(), std::strerror(errno));
         Close();
         return false;
     }
@@ -64,6 +73,7 @@ bool WavSource::Open(const std::string& path) {
     const std::int64_t available = std::max<std::int64_t>(0, fileLength - dataOffset_);
     dataSize_.store(std::min(declaredDataSize, available), std::memory_order_relaxed);
     if (fseeko(file_.get(), dataOffset_, SEEK_SET) != 0) {
+        LogEngineFailure("cannot seek in the source %s: %s", path.c_str(), std::strerror(errno));
         Close();
         return false;
     }
@@ -145,16 +155,22 @@ bool WavSource::FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) {
     const int requested = FrameBytes() * frames;
     const auto available = static_cast<int>(std::min<std::int64_t>(requested, dataSize - consumed));
     raw.Use(requested, kRawMargin);
-    std::size_t got = 0;
-    if (fseeko(file_.get(), dataOffset_ + consumed, SEEK_SET) == 0) {
-        got = std::fread(raw.Data(), 1, static_cast<std::size_t>(available), file_.get());
+    std::FILE* file = file_.get();
+    const std::size_t wanted = static_cast<std::size_t>(available);
+    errno = 0;
+    if (fseeko(file, dataOffset_ + consumed, SEEK_SET) != 0 || std::fread(raw.Data(), 1, wanted, file) != wanted) {
+        // The data size was checked against the file at open: a file that now
+        // delivers less was cut or replaced while the job read it.
+        const char* reason = std::ferror(file) || errno != 0 ? std::strerror(errno) : "the file ended early";
+        LogEngineFailure("cannot read the source %s at byte %lld: %s", path_.c_str(),
+                         static_cast<long long>(dataOffset_ + consumed), reason);
+        std::clearerr(file);
+        readFailed_ = true;
+        return false;
     }
-    // Consumed advances by the whole request even when the file delivered
-    // less, so a job always ends; what was not read is silence, never the
-    // previous block's bytes.
     consumed_.store(consumed + available, std::memory_order_relaxed);
     const std::uint8_t silence = bits_ == 8 ? 0x80 : 0x00;
-    std::fill(raw.Data() + got, raw.Data() + requested, silence);
+    std::fill(raw.Data() + available, raw.Data() + requested, silence);
     return true;
 }
 

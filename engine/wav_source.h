@@ -39,14 +39,20 @@ public:
     std::int64_t DataSize() const { return dataSize_.load(std::memory_order_relaxed); }
     std::int64_t Consumed() const { return consumed_.load(std::memory_order_relaxed); }
     /// Starts the next job at the beginning of the data.
-    void ResetConsumed() { consumed_.store(0, std::memory_order_relaxed); }
+    void ResetConsumed() {
+        consumed_.store(0, std::memory_order_relaxed);
+        readFailed_ = false;
+    }
 
     /// Fetches the next block of `frames` frames into `raw` (grown with a
     /// margin of 1000000 bytes, used count = frames x FrameBytes()). Bytes past
-    /// the end of the data, or that the file no longer delivers, are silence
-    /// (0x80 for 8 bits, 0 otherwise). False, with `raw` untouched, when all
-    /// data have been consumed.
+    /// the end of the data are silence (0x80 for 8 bits, 0 otherwise). False
+    /// when all data have been consumed, or when the file no longer delivers
+    /// them (truncated or replaced while a job reads it, or a read error):
+    /// then ReadFailed() is true and the reason is logged.
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw);
+    /// True when a fetch of the current job failed to read the data.
+    bool ReadFailed() const { return readFailed_; }
 
     /// True when `path` names an existing file that is the open source
     /// (same device and inode, whatever the name).
@@ -59,6 +65,8 @@ private:
     bool WalkChunks(std::int64_t& declaredDataSize);
 
     std::unique_ptr<std::FILE, FileCloser> file_;
+    std::string path_;  // for the failure log
+    bool readFailed_ = false;
     int channels_ = 0;
     int rate_ = 0;
     int bits_ = 0;

@@ -20,11 +20,20 @@
 //   handling (with its Destructer calls) runs exactly once.
 // - Consumed and data size are relaxed atomics: a stale read only shows an
 //   older percentage.
+// - Every call into a plug-in is guarded (guarded_call.h): one that throws
+//   ends the job as JobEnd::PluginFailed. An EffectStop that throws on the
+//   window thread is noted in endFailedPlugin_ and reported by the job's end.
+// - The window's waits call the wait hook once they have lasted 100 ms, so
+//   the window keeps painting while a plug-in is slow; the hook may give a
+//   wait up. A worker that does not end when asked to quit is abandoned:
+//   postMutex_ makes sure that nothing is posted to the window afterwards.
 #include "wave_file.h"
 
-#include <chrono>
+#include <csignal>
 #include <utility>
 
+#include "failure_log.h"
+#include "guarded_call.h"
 #include "output_buffers.h"
 
 namespace {
@@ -42,7 +51,12 @@ bool IsPlayState(int state) {
 }  // namespace
 
 CWaveFile::CWaveFile(PostToWindow postToWindow)
-    : postToWindow_(std::move(postToWindow)), worker_([this] { RunWorker(); }) {}
+    : postToWindow_(std::move(postToWindow)), worker_([this] { RunWorker(); }) {
+    // Under a file-size limit (ulimit -f) a write past it would end the
+    // program with SIGXFSZ; ignored, the write fails with EFBIG and the save
+    // reports it like any other failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 CWaveFile::~CWaveFile() {
     QuitWorker();
@@ -61,15 +75,26 @@ int CWaveFile::State() const { return state_.load(); }
 
 void CWaveFile::PostToWorker(int message) { queue_.Post(WorkerMessage{message, 0, 0}); }
 
-void CWaveFile::WaitWhileState(int value, int stepMilliseconds) const {
+bool CWaveFile::WaitWhileState(int value, int stepMilliseconds) const {
+    const auto start = std::chrono::steady_clock::now();
     while (state_.load() == value) {
         std::this_thread::sleep_for(std::chrono::milliseconds(stepMilliseconds));
+        if (waitHook_ && std::chrono::steady_clock::now() - start >= kWaitHookDelay && !waitHook_()) {
+            return false;
+        }
     }
+    return true;
 }
 
+void CWaveFile::SetWaitHook(std::function<bool()> hook) { waitHook_ = std::move(hook); }
+
+int CWaveFile::PluginFailedAtOpen() const { return openFailedPlugin_.load(); }
+
 void CWaveFile::CallStops() {
-    for (ZarevoEffectStopFn stop : plugins_.stop) {
-        stop();
+    for (std::size_t k = 0; k < plugins_.stop.size(); ++k) {
+        if (!GuardedPluginCall("EffectStop", k, plugins_.stop[k])) {
+            NoteFailedAtEnd(k);
+        }
     }
 }
 
@@ -80,10 +105,17 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     if (!state_.compare_exchange_strong(expected, WS_OPEN_REQUESTED)) {
         return false;
     }
+    openFailedPlugin_.store(-1);
     const bool formatUsable = (outputChannels == 1 || outputChannels == 2) &&
                               (outputBits == 8 || outputBits == 16) && outputRate > 0 &&
                               blockFrames > 0 && blockFrames <= SourceBlockFrames;
-    if (!formatUsable || !BindPluginEntries(pluginModules, plugins_)) {
+    if (!formatUsable) {
+        LogEngineFailure("job refused: %d channels, %d Hz, %d bits, %d frames per block", outputChannels, outputRate,
+                         outputBits, blockFrames);
+        state_.store(WS_IDLE);
+        return false;
+    }
+    if (!BindPluginEntries(pluginModules, plugins_)) {
         state_.store(WS_IDLE);
         return false;
     }
@@ -93,9 +125,9 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     exhaustedBuffers_ = 0;
     sourcePath_ = std::move(sourcePath);
     outputPath_ = std::move(outputPath);
+    endFailedPlugin_.store(-1);
     PostToWorker(WM_WAVE_OPEN);
-    WaitWhileState(WS_OPEN_REQUESTED, kWindowPollMilliseconds);
-    return state_.load() == WS_OPENED;
+    return WaitWhileState(WS_OPEN_REQUESTED, kWindowPollMilliseconds) && state_.load() == WS_OPENED;
 }
 
 bool CWaveFile::RequestStart(int requested, int message, int stepMilliseconds) {
@@ -105,8 +137,7 @@ bool CWaveFile::RequestStart(int requested, int message, int stepMilliseconds) {
         return false;
     }
     PostToWorker(message);
-    WaitWhileState(requested, stepMilliseconds);
-    return jobStarted_.exchange(false);
+    return WaitWhileState(requested, stepMilliseconds) && jobStarted_.exchange(false);
 }
 
 bool CWaveFile::StartPlay() {
@@ -124,8 +155,7 @@ bool CWaveFile::StopPlay() {
     }
     PostToWorker(WM_WAVE_STOP_PLAY);
     CallStops();
-    WaitWhileState(WS_STOPPING_PLAY, kWindowPollMilliseconds);
-    return state_.load() == WS_IDLE;
+    return WaitWhileState(WS_STOPPING_PLAY, kWindowPollMilliseconds) && state_.load() == WS_IDLE;
 }
 
 bool CWaveFile::StopSave() {
@@ -136,16 +166,51 @@ bool CWaveFile::StopSave() {
     // No message: the worker is inside the save handler and tests the state
     // before every block.
     CallStops();
-    WaitWhileState(WS_STOP_SAVE_REQUESTED, kWindowPollMilliseconds);
-    return state_.load() == WS_IDLE;
+    return WaitWhileState(WS_STOP_SAVE_REQUESTED, kWindowPollMilliseconds) && state_.load() == WS_IDLE;
 }
 
-void CWaveFile::QuitWorker() {
+bool CWaveFile::QuitWorker() {
     if (!worker_.joinable()) {
-        return;
+        return workerEnded_.load();
+    }
+    // The save job tests no messages until it ends: stop it first (a save
+    // still starting sees quitRequested_ before its first block).
+    quitRequested_.store(true);
+    int expected = WS_SAVING;
+    if (state_.compare_exchange_strong(expected, WS_STOP_SAVE_REQUESTED)) {
+        CallStops();
     }
     PostToWorker(WM_WAVE_QUIT);
+    const auto start = std::chrono::steady_clock::now();
+    while (!workerEnded_.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWindowPollMilliseconds));
+        if (waitHook_ && std::chrono::steady_clock::now() - start >= kWaitHookDelay && !waitHook_()) {
+            Abandon();
+            return false;
+        }
+    }
     worker_.join();
+    return true;
+}
+
+void CWaveFile::Abandon() {
+    {
+        std::lock_guard<std::mutex> lock(postMutex_);
+        abandoned_ = true;
+    }
+    const int state = state_.load();
+    LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
+    if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
+        writer_.PublishAbandoned();
+    }
+    worker_.detach();
+}
+
+void CWaveFile::PostEnd(int message, std::uintptr_t failedPlugin, JobEnd end) {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    if (!abandoned_) {
+        postToWindow_(message, failedPlugin, static_cast<std::intptr_t>(end));
+    }
 }
 
 void CWaveFile::PostBufferDoneFromAudioThread(WaveOutHeader* header) {
@@ -156,6 +221,10 @@ void CWaveFile::PostBufferDoneFromAudioThread(WaveOutHeader* header) {
 // ---- worker side ----
 
 void CWaveFile::RunWorker() {
+    struct MarkEnded {
+        std::atomic<bool>& ended;
+        ~MarkEnded() { ended.store(true); }
+    } markEnded{workerEnded_};
     for (;;) {
         while (WaveOutHeader* header = buffersDone_.Pop()) {
             HandleBufferDone(header);
@@ -200,15 +269,42 @@ void CWaveFile::Dispatch(const WorkerMessage& message) {
     }
 }
 
-void CWaveFile::CallConstructers() {
-    for (ZarevoConstructerFn constructer : plugins_.constructer) {
-        constructer();
+int CWaveFile::CallConstructers() {
+    for (std::size_t k = 0; k < plugins_.constructer.size(); ++k) {
+        if (!GuardedPluginCall("Constructer", k, plugins_.constructer[k])) {
+            return static_cast<int>(k);
+        }
     }
+    return -1;
 }
 
 void CWaveFile::CallDestructers() {
-    for (ZarevoDestructerFn destructer : plugins_.destructer) {
-        destructer();
+    for (std::size_t k = 0; k < plugins_.destructer.size(); ++k) {
+        if (!GuardedPluginCall("Destructer", k, plugins_.destructer[k])) {
+            NoteFailedAtEnd(k);
+        }
+    }
+}
+
+void CWaveFile::NoteFailedAtEnd(std::size_t position) {
+    int none = -1;
+    endFailedPlugin_.compare_exchange_strong(none, static_cast<int>(position));
+}
+
+JobEnd CWaveFile::EndOfBlocks(std::uintptr_t& failedPlugin) const {
+    if (producer_.FailedPlugin() >= 0) {
+        failedPlugin = static_cast<std::uintptr_t>(producer_.FailedPlugin());
+        return JobEnd::PluginFailed;
+    }
+    return source_.ReadFailed() ? JobEnd::ReadFailed : JobEnd::Completed;
+}
+
+void CWaveFile::NoteEndFailures(JobEnd& end, std::uintptr_t& failedPlugin) {
+    const int failed = endFailedPlugin_.exchange(-1);
+    const bool kept = end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
+    if (failed >= 0 && kept) {
+        end = JobEnd::PluginFailed;
+        failedPlugin = static_cast<std::uintptr_t>(failed);
     }
 }
 
@@ -218,13 +314,26 @@ void CWaveFile::EnterRunningState(int runningState) {
 }
 
 void CWaveFile::HandleOpen() {
-    CallConstructers();
+    const int failedPlugin = CallConstructers();
+    if (failedPlugin >= 0) {
+        source_.Close();
+        openFailedPlugin_.store(failedPlugin);
+        state_.store(WS_IDLE);
+        return;
+    }
     bool opened = source_.Open(sourcePath_);
     if (opened) {
-        // A rate ratio that would need more working frames per block than
-        // the engine can hold is refused here, like any unusable source.
-        const std::int64_t frames = WorkingFramesPerBlock(blockFrames_, format_.rate, source_.Rate());
-        opened = frames <= MaxWorkingFramesPerBlock;
+        // A very low source rate makes huge blocks: shorter source blocks
+        // keep the job's buffers bounded. A rate ratio that cannot fit even
+        // one source frame is refused here, like any unusable source.
+        const int frames = SourceFramesPerBlock(blockFrames_, format_.rate, source_.Rate());
+        opened = frames > 0;
+        if (opened) {
+            blockFrames_ = frames;
+        } else {
+            LogEngineFailure("the source %s (%d Hz) cannot be converted to %d Hz", sourcePath_.c_str(), source_.Rate(),
+                             format_.rate);
+        }
     }
     state_.store(opened ? WS_OPENED : WS_IDLE);
 }

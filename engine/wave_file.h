@@ -6,17 +6,22 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "block_producer.h"
 #include "grow_buffer.h"
+#include "job_end.h"
 #include "message_queue.h"
 #include "plugin_binding.h"
 #include "post_to_window.h"
 #include "wav_source.h"
+#include "wav_writer.h"
 #include "wave_messages.h"
 #include "wave_out.h"
 
@@ -26,6 +31,7 @@ public:
     /// WM_WAVE_SAVE_ENDED.
     explicit CWaveFile(PostToWindow postToWindow);
     /// Quits the worker if QuitWorker was not called, then frees every buffer.
+    /// Never destroy an engine whose QuitWorker returned false.
     ~CWaveFile();
     CWaveFile(const CWaveFile&) = delete;
     CWaveFile& operator=(const CWaveFile&) = delete;
@@ -45,8 +51,26 @@ public:
     /// output path is empty, names the source file, or cannot be created.
     bool StartSave();
     bool StopSave();   ///< [window] while saving
-    /// [window] Ends the worker thread and waits for it.
-    void QuitWorker();
+    /// [window] Ends the worker thread and waits for it; a running save is
+    /// stopped first. True when the worker has ended. False when the wait
+    /// hook gave up first: the worker, held by a plug-in that does not
+    /// return, is then abandoned (a running save's file is kept under the
+    /// output name, valid up to its last whole block; nothing more reaches
+    /// the window). The engine and the plug-in libraries must then stay as
+    /// they are until the process ends.
+    bool QuitWorker();
+
+    /// [window] Installs `hook`, called on the window thread at every poll
+    /// step of a wait on the worker (in the six operations above) once the
+    /// wait has lasted kWaitHookDelay, so the window can keep painting.
+    /// Returning false gives the wait up: the operation returns false, with
+    /// the worker still busy. Install it before the first job.
+    void SetWaitHook(std::function<bool()> hook);
+    static constexpr std::chrono::milliseconds kWaitHookDelay{100};
+
+    /// [window] After PrepareJob returned false: the chain position of the
+    /// plug-in whose Constructer threw, or -1 when no plug-in failed.
+    int PluginFailedAtOpen() const;
 
     /// [any thread] Progress of the running job: source data bytes fetched so
     /// far, and the source's data size in bytes.
@@ -69,8 +93,27 @@ private:
     void HandleSave();
     /// Produces the next block of the running job into `out` (see BlockProducer).
     bool ProduceBlock(PcmBlock& out);
-    void CallConstructers();
+    /// Why ProduceBlock returned false: Completed when the data ran out, or
+    /// the failure (with the plug-in's chain position in `failedPlugin`).
+    JobEnd EndOfBlocks(std::uintptr_t& failedPlugin) const;
+    /// Calls every Constructer in chain order, up to one that throws; the
+    /// chain position of that one, or -1.
+    int CallConstructers();
+    /// Calls every Destructer in chain order; one that throws is noted as a
+    /// failure at the job's end.
     void CallDestructers();
+    /// [any thread] Notes that the plug-in at `position` threw while the job
+    /// was being stopped or ended (the first such plug-in counts).
+    void NoteFailedAtEnd(std::size_t position);
+    /// Turns a kept job end into PluginFailed when a plug-in threw while the
+    /// job was being stopped or ended.
+    void NoteEndFailures(JobEnd& end, std::uintptr_t& failedPlugin);
+    /// Ends a play job by itself (its data ran out, or it failed): the stop
+    /// handling, then WM_WAVE_PLAY_ENDED. Nothing when the window's stop
+    /// request came first: its WM_WAVE_STOP_PLAY does the stop handling.
+    void EndPlay(JobEnd end, std::uintptr_t failedPlugin);
+    /// Posts a job's end to the window, unless the worker was abandoned.
+    void PostEnd(int message, std::uintptr_t failedPlugin, JobEnd end);
     /// Marks the requested job as started, then sets `runningState`
     /// (WS_PLAYING or WS_SAVING). StartPlay/StartSave report success from the
     /// mark, so a job that ends before the window looks is still a success.
@@ -78,7 +121,10 @@ private:
 
     // ---- window side helpers ----
     void PostToWorker(int message);
-    void WaitWhileState(int value, int stepMilliseconds) const;
+    /// Polls until the state leaves `value`; false when the wait hook gave up.
+    bool WaitWhileState(int value, int stepMilliseconds) const;
+    /// Gives up a worker that does not end (see QuitWorker).
+    void Abandon();
     /// Requests a job start: `from` -> `requested`, posts `message`, waits.
     bool RequestStart(int requested, int message, int stepMilliseconds);
     void CallStops();
@@ -103,8 +149,15 @@ private:
     // ---- end of play job ----
 
     PostToWindow postToWindow_;
+    std::mutex postMutex_;            // orders a post against Abandon
+    bool abandoned_ = false;          // guarded by postMutex_
+    std::function<bool()> waitHook_;  // window only
     std::atomic<int> state_{WS_IDLE};
     std::atomic<bool> jobStarted_{false};
+    std::atomic<bool> workerEnded_{false};
+    std::atomic<bool> quitRequested_{false};
+    std::atomic<int> openFailedPlugin_{-1};  // set by the worker's open
+    std::atomic<int> endFailedPlugin_{-1};   // an EffectStop or Destructer that threw
 
     // Job settings: written by the window while the state is
     // WS_OPEN_REQUESTED, before WM_WAVE_OPEN is posted; read by the worker.
@@ -115,9 +168,10 @@ private:
     std::string outputPath_;
     PluginEntryLists plugins_;
 
-    // Worker only.
+    // Worker only (the writer's PublishAbandoned also from the window).
     WavSource source_;
     BlockProducer producer_;
+    WavWriter writer_;
 
     MessageQueue queue_;
     LockFreeRing<WaveOutHeader, 8> buffersDone_;

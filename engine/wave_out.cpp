@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 
+#include "failure_log.h"
+
 namespace {
 
 std::mutex& SdlAudioMutex() {
@@ -153,6 +155,7 @@ bool WaveOut::Open(int device, const WaveOutFormat& format, WaveOutDoneCallback 
     // No changes allowed: SDL converts to what the hardware takes.
     opened->id = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
     if (opened->id == 0) {
+        LogEngineFailure("cannot open the sound device %d: %s", device, SDL_GetError());
         ReleaseSdlAudio();
         return false;
     }

@@ -6,12 +6,18 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libsdl2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libfftw3-dev
   fonts-ipafont-gothic
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   dpkg-dev file
 )
+
+# Optional: a peer the benchmark compares with. CI does not need it, so it is
+# installed only when asked for: scripts/install-deps.sh --bench
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(soundstretch)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,18 +3,19 @@
 // and a stop request that meets the job's own end.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <mutex>
 #include <thread>
 
 #include "support/sndfile_read.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
+#include "wav_writer.h"
 #include "wave_file.h"
 
 namespace {
@@ -241,11 +242,24 @@ TEST_F(SaveJobTest, PrepareRefusesUnusableFormatsAndPluginsBeforeAnyCall) {
     EXPECT_TRUE(Prepare(modules, source, dir.Path("o.wav"), 2, 8000, 16));
 }
 
-TEST_F(SaveJobTest, PrepareRefusesARateRiseTooLargeForMemory) {
+TEST_F(SaveJobTest, VeryLowSourceRatesUseShorterBlocksAndOnlyImpossibleRisesAreRefused) {
     const std::string source = WriteSource(PcmWav(1, 1, 16, Pattern16Samples(10, 1)));
-    EXPECT_FALSE(Prepare({}, source, dir.Path("o.wav"), 2, 48000, 16));
+    EXPECT_FALSE(Prepare({}, source, dir.Path("o.wav"), 2, 2000000, 16)) << "one frame would need 2 million";
     EXPECT_EQ(engine.State(), WS_IDLE);
     EXPECT_FALSE(engine.StartSave());
+    // 1 Hz to 48 kHz: blocks of 21 source frames (1,008,000 working frames)
+    // instead of 65536 (3 billion).
+    const std::string output = dir.Path("low.wav");
+    ASSERT_TRUE(Prepare({}, source, output, 1, 48000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    ASSERT_EQ(read.info.frames, 1008000);
+    for (int second = 0; second < 10; ++second) {
+        EXPECT_EQ(read.samples[static_cast<std::size_t>(second) * 48000 + 47999], Pattern16(second, 0));
+    }
+    EXPECT_EQ(read.samples[10 * 48000], 0);
 }
 
 TEST_F(SaveJobTest, OutputNamingTheSourceIsRefusedAndTheSourceKept) {
@@ -268,26 +282,146 @@ TEST_F(SaveJobTest, OutputThatCannotBeCreatedFailsTheStart) {
     EXPECT_EQ(engine.State(), WS_IDLE);
 }
 
-TEST_F(SaveJobTest, AFullDiskEndsTheSaveAsInterruptedWithAValidFile) {
+TEST_F(SaveJobTest, WriteFailuresEndTheSaveWithTheirCauseAndKeepTheOldOutput) {
+    constexpr std::int64_t kBlockBytes = 65536 * 2;
     const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(200000, 1)));
     const std::string output = dir.Path("out.wav");
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous;
-    limit.rlim_cur = 44 + 65536 * 2 + 1000;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
-    const bool started = engine.StartSave();
-    const long completed = SaveEnded();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(completed, 0) << "never reported as finished";
+    const Bytes old = {'k', 'e', 'e', 'p'};
+    WriteFileBytes(output, old);
+    {
+        WriterSeams full(WavWriterSeams{WavMaxDataBytes, kBlockBytes + 10, ENOSPC});
+        ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+        ASSERT_TRUE(engine.StartSave());
+        EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::DiskFull));
+    }
+    EXPECT_EQ(ReadFileBytes(output), old);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+
+    // A file-size limit fails the write with EFBIG: a write failure, not a
+    // full disk, and not the end of the program by SIGXFSZ.
+    {
+        FileSizeLimit limit(44 + kBlockBytes + 1000, false);
+        ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+        ASSERT_TRUE(engine.StartSave());
+        EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::WriteFailed));
+    }
+    EXPECT_EQ(ReadFileBytes(output), old);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+
+    // The WAV size limit keeps the file, cut at the last whole frame.
+    {
+        WriterSeams sized(WavWriterSeams{3 * kBlockBytes - 1, -1, 0});
+        ASSERT_TRUE(Prepare({}, source, output, 1, 8000, 16));
+        ASSERT_TRUE(engine.StartSave());
+        EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::SizeLimit));
+    }
     const SndfileContents read = ReadWithSndfile(output);
     ASSERT_TRUE(read.opened);
-    EXPECT_EQ(read.info.frames, 65536);
-    EXPECT_EQ(ReadFileBytes(output).size(), 44u + 65536 * 2);
+    ASSERT_EQ(read.info.frames, (3 * kBlockBytes - 2) / 2);
+    EXPECT_EQ(read.samples[static_cast<std::size_t>(read.info.frames) - 1],
+              Pattern16(static_cast<int>(read.info.frames) - 1, 0));
+    EXPECT_EQ(ReadFileBytes(output).size(), 44u + 3 * kBlockBytes - 2);
+}
+
+TEST_F(SaveJobTest, ASourceCutWhileSavedEndsAsAReadFailureAndKeepsTheOldOutput) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(200000, 1)));
+    const std::string output = dir.Path("out.wav");
+    WriteFileBytes(output, {'o', 'l', 'd'});
+    TestPlugin hang("never_returns");
+    *hang.Symbol<int>("HangAfterBlocks") = 1;
+    ASSERT_TRUE(Prepare({hang.Handle()}, source, output, 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    while (LoadAtomic(hang, "Hanging") == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(truncate(source.c_str(), 44 + 65536 * 2 + 100), 0);
+    std::atomic_ref<int>(*hang.Symbol<int>("Release")).store(1);
+    EXPECT_EQ(SaveEnded(), static_cast<long>(JobEnd::ReadFailed));
+    EXPECT_EQ(ReadFileBytes(output), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
+TEST_F(SaveJobTest, APluginThatThrowsFromAnyEntryPointEndsTheJobNamingIt) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(200000, 1)));
+    const std::string output = dir.Path("out.wav");
+    WriteFileBytes(output, {'o', 'l', 'd'});
+    TestPlugin first("passthrough");
+    TestPlugin thrower("throwing");
+    auto& throwFrom = *thrower.Symbol<std::atomic<char>>("ThrowFrom");
+    auto& destructerCalls = *thrower.Symbol<std::atomic<int>>("DestructerCalls");
+    const std::vector<void*> chain = {first.Handle(), thrower.Handle()};
+
+    throwFrom = 'C';
+    EXPECT_FALSE(Prepare(chain, source, output, 1, 8000, 16));
+    EXPECT_EQ(engine.PluginFailedAtOpen(), 1);
+    EXPECT_EQ(engine.State(), WS_IDLE);
+
+    for (const char entry : {'E', 'D'}) {
+        throwFrom = entry;
+        *thrower.Symbol<std::atomic<int>>("ThrowAfterBlocks") = 1;
+        const int destructersBefore = destructerCalls;
+        ASSERT_TRUE(Prepare(chain, source, output, 1, 8000, 16)) << entry;
+        EXPECT_EQ(engine.PluginFailedAtOpen(), -1);
+        ASSERT_TRUE(engine.StartSave());
+        const auto ended = inbox.Next();
+        ASSERT_TRUE(ended) << entry;
+        EXPECT_EQ(ended->message, WM_WAVE_SAVE_ENDED);
+        EXPECT_EQ(ended->lParam, static_cast<std::intptr_t>(JobEnd::PluginFailed)) << entry;
+        EXPECT_EQ(ended->wParam, 1u) << "the chain position";
+        EXPECT_EQ(destructerCalls, destructersBefore + 1) << "the job still ends for every plug-in";
+        EXPECT_EQ(ReadFileBytes(output), (Bytes{'o', 'l', 'd'})) << entry;
+        EXPECT_EQ(engine.State(), WS_IDLE);
+    }
+
+    // EffectStop runs on the window's thread: its throw reaches the job's end.
+    TestPlugin stall("stall");
+    *stall.Symbol<int>("StallInEffectEnt") = 1;
+    throwFrom = 'S';
+    ASSERT_TRUE(Prepare({thrower.Handle(), stall.Handle()}, source, output, 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    while (LoadAtomic(stall, "Stalling") == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(engine.StopSave());
+    const auto stopped = inbox.Next();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->lParam, static_cast<std::intptr_t>(JobEnd::PluginFailed));
+    EXPECT_EQ(stopped->wParam, 0u);
+    EXPECT_EQ(ReadFileBytes(output), (Bytes{'o', 'l', 'd'}));
+
+    throwFrom = 0;
+    ASSERT_TRUE(Prepare(chain, source, output, 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1) << "the next job runs as usual";
+}
+
+TEST_F(SaveJobTest, AHugeResizeRequestIsRefusedAndTheCapacityStays) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(1000, 1)));
+    TestPlugin huge("huge_resize");
+    ASSERT_TRUE(Prepare({huge.Handle()}, source, dir.Path("out.wav"), 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    EXPECT_EQ(SaveEnded(), 1);
+    EXPECT_EQ(*huge.Symbol<int>("CapacityBeforeHugeRequest"), 1000000);
+    EXPECT_EQ(*huge.Symbol<int>("CapacityAfterHugeRequest"), 1000000);
+    const SndfileContents read = ReadWithSndfile(dir.Path("out.wav"));
+    ASSERT_TRUE(read.opened);
+    ASSERT_EQ(read.info.frames, 65536);
+    EXPECT_EQ(read.samples[999], Pattern16(999, 0));
+}
+
+TEST_F(SaveJobTest, QuittingTheWorkerStopsARunningSaveFirstAndKeepsItsFile) {
+    const std::string source = WriteSource(PcmWav(1, 8000, 16, Pattern16Samples(300000, 1)));
+    TestPlugin stall("stall");
+    *stall.Symbol<int>("StallInEffectEnt") = 1;
+    ASSERT_TRUE(Prepare({stall.Handle()}, source, dir.Path("out.wav"), 1, 8000, 16));
+    ASSERT_TRUE(engine.StartSave());
+    while (LoadAtomic(stall, "Stalling") == 0) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(engine.QuitWorker());
+    EXPECT_EQ(SaveEnded(), 0);
+    EXPECT_EQ(*stall.Symbol<int>("EffectStopCalls"), 1);
+    EXPECT_EQ(ReadWithSndfile(dir.Path("out.wav")).info.frames, 65536);
 }
 
 TEST_F(SaveJobTest, StartAndStopRefuseOutsideTheirStates) {

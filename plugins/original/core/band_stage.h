@@ -22,8 +22,8 @@ inline constexpr std::int32_t FirstBand = 7;
 /// i = position, position+1, ... while i <= limit and i < position + span.
 /// Indices at or past signal.size() read as 0.0, so index N may be examined.
 /// Stores the first one found in `position`; leaves it unchanged otherwise.
-void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal,
-                            std::int32_t limit, std::int32_t span);
+void FindRisingZeroCrossing(std::int32_t& position, std::span<const double> signal, std::int32_t limit,
+                            std::int32_t span);
 
 /// Weight of a frame sample at relative position t in [0, 1): a Hann window
 /// for ratio 1, a sine window from a 1 % stretch on, blended in between. In
@@ -39,7 +39,8 @@ double SpliceFactor(double ratio);
 /// splice always advances.
 std::int32_t HalfCrossfade(std::int32_t band, double ratio, std::int32_t sampleRate);
 
-/// Raised-cosine crossfade of 2s samples: cos(pi n / 2s), tabulated.
+/// Raised-cosine crossfade of 2s samples: the fade-in weights
+/// (1 - cos(pi n / 2s)) / 2 and fade-out weights (1 + cos) / 2, tabulated.
 class Crossfade {
 public:
     /// `reach` bounds the table: no splice step reads further than that.
@@ -48,11 +49,16 @@ public:
     /// Fade-in weight (1 - cos(pi n / F)) / 2 and fade-out (1 + cos) / 2.
     double In(std::int32_t n) const { return (1.0 - Cosine(n)) / 2; }
     double Out(std::int32_t n) const { return (1.0 + Cosine(n)) / 2; }
+    /// The tabulated weights In(0 ..) and Out(0 ..), equal to In and Out.
+    std::span<const double> InTable() const { return in_; }
+    std::span<const double> OutTable() const { return out_; }
 
 private:
     double Cosine(std::int32_t n) const;
     std::int32_t half_;
     std::vector<double> cosines_;
+    std::vector<double> in_;
+    std::vector<double> out_;
 };
 
 /// One piece of a splice: output anchor, input anchor and next input cut.
@@ -74,18 +80,16 @@ class BandTables {
 public:
     /// Builds everything for the given setting (M >= 1). May throw
     /// std::bad_alloc; the caller turns that into a result.
-    BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio,
-               std::int32_t sampleRate);
+    BandTables(std::int32_t frameLength, std::int32_t stretchedLength, double ratio, std::int32_t sampleRate);
 
-    bool Matches(std::int32_t frameLength, std::int32_t stretchedLength, double ratio,
-                 std::int32_t sampleRate) const;
+    bool Matches(std::int32_t frameLength, std::int32_t stretchedLength, double ratio, std::int32_t sampleRate) const;
 
 private:
     friend void RunBandStage(const BandTables&, const FftTables&, BandStageFrame&);
 
     struct Band {
-        std::int32_t number;        // k
-        std::int32_t firstIndex;    // 2^(k-1): weight 0 at and below it
+        std::int32_t number;          // k
+        std::int32_t firstIndex;      // 2^(k-1): weight 0 at and below it
         std::vector<double> weights;  // weights for 2^(k-1) .. min(2^(k+1), N/2)
         Crossfade fade;
     };
@@ -95,15 +99,15 @@ private:
     double ratio_;
     std::int32_t sampleRate_;
     std::vector<Band> bands_;
-    std::vector<double> window_;       // FrameWindow(ratio, i / M, false)
-    std::int32_t flatFirstHalf_ = 0;   // samples with i / M < 0.5
+    std::vector<double> window_;      // FrameWindow(ratio, i / M, false)
+    std::int32_t flatFirstHalf_ = 0;  // samples with i / M < 0.5
 };
 
 /// One channel's frame as the band stage sees it.
 struct BandStageFrame {
     std::span<const double> spectrum;  ///< N values, packed, scaled by 2/N
     std::span<double> bandSignal;      ///< N samples of work space
-    std::span<double> bandStretch;     ///< M samples of work space
+    std::span<double> bandStretch;     ///< M samples of work space: the bands' sum before windowing
     std::span<double> overlap;         ///< M samples the stretched bands go into
     std::int32_t bandMask;             ///< bit k - 7 switches band k
     bool firstFrame;
@@ -113,5 +117,6 @@ struct BandStageFrame {
 /// Adds every chosen band of the frame, stretched and windowed, into
 /// frame.overlap. Stops early, keeping what earlier bands added, once
 /// *stopRequested is nonzero.
-/// `fft` is the transform table for N.
+/// `fft` is the transform for N; its scratch is used, so each thread running
+/// band stages at the same time needs its own.
 void RunBandStage(const BandTables& tables, const FftTables& fft, BandStageFrame& frame);

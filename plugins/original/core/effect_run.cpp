@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <system_error>
 
 #include "parameter_block.h"
 
@@ -46,26 +47,30 @@ struct EffectRun::Setting {
 void EffectRun::Construct() {
     stopRequested_.store(0, Relaxed);
     firstFrame_ = true;
-    ReleaseBuffers();
+    EmptyBuffers();
 }
 
 void EffectRun::Destruct() {
     // The stop flag and the first-frame mark stay as the run left them; the
     // next Construct resets them.
-    ReleaseBuffers();
-    tables_.reset();
-    fft_.reset();
-    reverb_.Release();
-}
-
-void EffectRun::ReleaseBuffers() {
+    pool_.Stop();
     stretchedLength_ = 0;
     frameLength_ = 0;
     fifoCount_ = 0;
-    for (SampleBuffer* buffer : {&overlap_[0], &overlap_[1], &bandStretch_, &frameSpectrum_[0],
-                                 &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1], &bandSignal_,
+}
+
+void EffectRun::EmptyBuffers() {
+    // Rationale: the storage, the transforms and the tables stay from run to
+    // run (freed with the run itself, when the library unloads): a new run
+    // would otherwise page in and zero about 20 MB and rebuild every table
+    // before its first sound. Emptied, each buffer is as a new one.
+    stretchedLength_ = 0;
+    frameLength_ = 0;
+    fifoCount_ = 0;
+    for (SampleBuffer* buffer : {&overlap_[0], &overlap_[1], &bandStretch_[0], &bandStretch_[1], &frameSpectrum_[0],
+                                 &frameSpectrum_[1], &dryFrame_[0], &dryFrame_[1], &bandSignal_[0], &bandSignal_[1],
                                  &inputFifo_[0], &inputFifo_[1], &reverbSpectrum_}) {
-        buffer->Release();
+        buffer->Empty();
     }
 }
 
@@ -73,14 +78,24 @@ bool EffectRun::PrepareBuffers(const Setting& setting) {
     const std::int32_t n = setting.frameLength;
     const std::int32_t m = setting.stretchedLength;
     bool ok = frameSpectrum_[0].Resize(n) && frameSpectrum_[1].Resize(n) && dryFrame_[0].Resize(n) &&
-              dryFrame_[1].Resize(n) && bandSignal_.Resize(n) && reverbSpectrum_.Resize(n) &&
-              overlap_[0].Resize(m) && overlap_[1].Resize(m) && bandStretch_.Resize(m);
+              dryFrame_[1].Resize(n) && bandSignal_[0].Resize(n) && bandSignal_[1].Resize(n) &&
+              reverbSpectrum_.Resize(n) && overlap_[0].Resize(m) && overlap_[1].Resize(m) &&
+              bandStretch_[0].Resize(m) && bandStretch_[1].Resize(m);
     if (!ok) {
         return false;
     }
-    if (!fft_ || fft_->Length() != n) {
-        fft_.reset();
-        fft_.emplace(n);
+    for (std::optional<FftTables>& fft : fft_) {
+        if (!fft || fft->Length() != n) {
+            fft.reset();
+            fft.emplace(n);
+        }
+    }
+    if (setting.channels == 2 && pool_.Helpers() == 0) {
+        try {
+            pool_.Start(WorkerPool::HelpersForMachine(1));
+        } catch (const std::system_error&) {
+            // No helper thread to be had: the caller runs both channels.
+        }
     }
     if (m >= 1 && (!tables_ || !tables_->Matches(n, m, setting.ratio, setting.sampleRate))) {
         tables_.reset();
@@ -110,51 +125,59 @@ bool EffectRun::AppendInput(int count, const ChannelBuffers* in) {
 
 void EffectRun::ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt) {
     const std::int32_t n = setting.frameLength;
-    const std::int32_t m = setting.stretchedLength;
     for (int ch = 0; ch < 2; ++ch) {
-        const double* source = inputFifo_[ch].Data() + start;
-        std::copy_n(source, n, frameSpectrum_[ch].Data());
-        std::copy_n(source, n, dryFrame_[ch].Data());
+        std::copy_n(inputFifo_[ch].Data() + start, n, dryFrame_[ch].Data());
     }
-    // Shift the overlap by half a stretched frame; the tail of the previous
-    // frames moves to the front.
-    const std::int32_t half = m / 2;
-    for (int ch = 0; ch < setting.channels; ++ch) {
-        double* overlap = overlap_[ch].Data();
-        std::copy_n(overlap + half, half, overlap);
-        std::fill_n(overlap + half, half, 0.0);
-    }
-    const double scale = n / 2;
-    for (int ch = 0; ch < setting.channels; ++ch) {
-        for (double& value : frameSpectrum_[ch].Samples()) {
-            value /= scale;
-        }
-        RealFft(frameSpectrum_[ch].Samples(), *fft_);
-    }
-    if (reverbBuilt && ReverbAmount.load(Relaxed) > ReverbThreshold) {
-        for (int ch = 0; ch < setting.channels; ++ch) {
-            ApplyReverb(frameSpectrum_[ch].Samples(), reverbSpectrum_.Samples());
-        }
-    }
-    // Rationale: with M = 0 (only from typed extreme settings) a frame has no
-    // room for band content; the splice would divide by zero.
-    if (m >= 1) {
-        const std::atomic<std::int32_t>* enabled[2] = {&ProcessLeft, &ProcessRight};
-        for (int ch = 0; ch < setting.channels; ++ch) {
-            if (enabled[ch]->load(Relaxed) == 0) {
-                continue;
-            }
-            BandStageFrame frame{frameSpectrum_[ch].Samples(), bandSignal_.Samples(),
-                                 bandStretch_.Samples(), overlap_[ch].Samples(),
-                                 BandMask.load(Relaxed), firstFrame_, &stopRequested_};
-            RunBandStage(*tables_, *fft_, frame);
-        }
-    }
+    // Rationale: the channels share nothing but read-only state (tables,
+    // reverb spectrum, first-frame mark, parameters), so they run at once.
+    const auto channel = [&](int ch) { ProcessChannel(setting, ch, reverbBuilt); };
+    pool_.Run(setting.channels, channel);
     firstFrame_ = false;
 }
 
-bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
-                         ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize) {
+void EffectRun::ProcessChannel(const Setting& setting, int ch, bool reverbBuilt) noexcept {
+    const std::int32_t n = setting.frameLength;
+    const std::int32_t m = setting.stretchedLength;
+    // Shift the overlap by half a stretched frame; the tail of the previous
+    // frames moves to the front.
+    const std::int32_t half = m / 2;
+    double* overlap = overlap_[ch].Data();
+    std::copy_n(overlap + half, half, overlap);
+    std::fill_n(overlap + half, half, 0.0);
+
+    const double scale = n / 2;
+    const double* dry = dryFrame_[ch].Data();
+    double* spectrum = frameSpectrum_[ch].Data();
+    for (std::int32_t i = 0; i < n; ++i) {
+        spectrum[i] = dry[i] / scale;
+    }
+    try {
+        RealFft(frameSpectrum_[ch].Samples(), *fft_[ch]);
+        if (reverbBuilt && ReverbAmount.load(Relaxed) > ReverbThreshold) {
+            ApplyReverb(frameSpectrum_[ch].Samples(), reverbSpectrum_.Samples());
+        }
+        // Rationale: with M = 0 (only from typed extreme settings) a frame
+        // has no room for band content; the splice would divide by zero.
+        const std::atomic<std::int32_t>* enabled[2] = {&ProcessLeft, &ProcessRight};
+        if (m >= 1 && enabled[ch]->load(Relaxed) != 0) {
+            BandStageFrame frame{frameSpectrum_[ch].Samples(),
+                                 bandSignal_[ch].Samples(),
+                                 bandStretch_[ch].Samples(),
+                                 overlap_[ch].Samples(),
+                                 BandMask.load(Relaxed),
+                                 firstFrame_,
+                                 &stopRequested_};
+            RunBandStage(*tables_, *fft_[ch], frame);
+        }
+    } catch (const std::bad_alloc&) {
+        // Only a transform plan for unaligned arrays is made here, and the
+        // run's arrays are aligned; without memory the frame keeps no band
+        // content for this channel.
+    }
+}
+
+bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
+                         const int* capacity, ZarevoResizeOutputFn resize) {
     const std::int32_t needed = written + hopOut;
     if (*capacity < needed) {
         resize(2 * needed);
@@ -200,10 +223,9 @@ void EffectRun::ReleaseConsumed(std::int32_t consumed) {
     fifoCount_ = kept;
 }
 
-int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                       const int* capacity, ZarevoResizeOutputFn resize) {
-    if (count < 0 || (count > 0 && (in == nullptr || in->channel[0] == nullptr ||
-                                    in->channel[1] == nullptr))) {
+int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                       ZarevoResizeOutputFn resize) {
+    if (count < 0 || (count > 0 && (in == nullptr || in->channel[0] == nullptr || in->channel[1] == nullptr))) {
         count = 0;
     }
     Setting setting{};
@@ -232,7 +254,7 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
         const double amount = ReverbAmount.load(Relaxed);
         const bool reverbBuilt = amount > ReverbThreshold;
         if (reverbBuilt) {
-            reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_);
+            reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_[0]);
         }
         const std::int32_t n = setting.frameLength;
         while (fifoCount_ - consumed >= n) {

@@ -14,6 +14,7 @@
 #include "band_stage.h"
 #include "reverb.h"
 #include "sample_buffer.h"
+#include "worker_pool.h"
 #include "zarevo_plugin.h"
 
 /// Frame length N for a sample rate: 8192 below 8268 Hz, doubling at 8268,
@@ -22,7 +23,10 @@ std::int32_t FrameLengthForRate(std::int32_t sampleRate);
 
 /// One processing run of the standard effect.
 /// Threads: Construct, Process and Destruct on the worker; RequestStop on the
-/// window thread at any time, also while Process runs.
+/// window thread at any time, also while Process runs. Within Process the
+/// two channels of a frame may run on a helper thread of the run's pool,
+/// started on first need and joined by Destruct (or when the run is
+/// destroyed, at the latest when the library is unloaded).
 class EffectRun {
 public:
     EffectRun() = default;
@@ -30,10 +34,10 @@ public:
     EffectRun& operator=(const EffectRun&) = delete;
 
     /// Starts a run: clears the stop flag and the first-frame mark and
-    /// replaces every buffer by an empty one (a run that never ended
-    /// included).
+    /// empties every buffer (a run that never ended included).
     void Construct();
-    /// Ends a run: frees every buffer and table.
+    /// Ends a run and joins the helper thread. Storage and tables stay for
+    /// the next run; they are freed with the EffectRun.
     void Destruct();
     /// Asks the running and every later frame of this run to skip its band
     /// work; counts stay as they were. Only the next Construct clears it.
@@ -42,39 +46,46 @@ public:
     /// Processes one block of `count` samples per channel (the EffectEnt
     /// contract) and returns the samples per channel written to *out. When
     /// memory runs out it returns what was written so far.
-    int Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                const int* capacity, ZarevoResizeOutputFn resize);
+    int Process(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                ZarevoResizeOutputFn resize);
 
     /// Samples held back in the input queue (per channel).
     std::int32_t HeldSamples() const { return fifoCount_; }
     bool StopRequested() const { return stopRequested_.load(std::memory_order_relaxed) != 0; }
+    /// Helper threads running for this run (0 before the first stereo frame
+    /// and after Destruct).
+    int HelperThreads() const { return pool_.Helpers(); }
 
 private:
     struct Setting;
-    void ReleaseBuffers();
+    void EmptyBuffers();
     bool PrepareBuffers(const Setting& setting);
     bool AppendInput(int count, const ChannelBuffers* in);
     void ProcessFrame(const Setting& setting, std::int32_t start, bool reverbBuilt);
+    /// One channel's part of a frame: overlap shift, transform, reverb and
+    /// band stage. Touches only that channel's buffers; never throws.
+    void ProcessChannel(const Setting& setting, int channel, bool reverbBuilt) noexcept;
     /// Writes one hop behind `written`; false when the output cannot grow.
-    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut,
-                  ChannelBuffers* out, const int* capacity, ZarevoResizeOutputFn resize);
+    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
+                  const int* capacity, ZarevoResizeOutputFn resize);
     void ReleaseConsumed(std::int32_t consumed);
 
     SampleBuffer inputFifo_[2];
     SampleBuffer frameSpectrum_[2];
     SampleBuffer dryFrame_[2];
     SampleBuffer overlap_[2];
-    SampleBuffer bandSignal_;
-    SampleBuffer bandStretch_;
+    SampleBuffer bandSignal_[2];  // per channel, so channels can run at once
+    SampleBuffer bandStretch_[2];
     SampleBuffer reverbSpectrum_;
     std::int32_t fifoCount_ = 0;
     std::int32_t frameLength_ = 0;      // N
     std::int32_t stretchedLength_ = 0;  // M
     std::atomic<std::int32_t> stopRequested_{0};
     bool firstFrame_ = true;
-    std::optional<FftTables> fft_;        // for the latest N
+    std::optional<FftTables> fft_[2];     // for the latest N, one per channel's thread
     std::unique_ptr<BandTables> tables_;  // for the latest N, M, ratio and rate
     ReverbBuilder reverb_;
+    WorkerPool pool_;  // last member: joined before the buffers go
 };
 
 /// The plug-in's one run, used by its exported entry points.

@@ -1,39 +1,50 @@
 // The packed real transform pair of the standard effect. RealFft turns n real
 // samples into their spectrum in place: index k holds Re X(k) for
 // 0 <= k <= n/2, index n-k holds -Im X(k) for 1 <= k < n/2. Neither transform
-// is scaled on its own: InverseRealFft(RealFft(x)) = (n/2) x. Both are
-// reentrant; the tables are read-only once built.
+// is scaled on its own: InverseRealFft(RealFft(x)) = (n/2) x.
+// The arithmetic is FFTW's (measured faster than our own radix-2 code by two
+// to three times at the effect's lengths); this file only maps its layout and
+// scaling onto ours.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
 
-/// Sines, cosines and the bit-reversal pattern for one transform length n (a
-/// power of two, at least 2), computed once so that no trigonometric call
-/// happens inside a transform.
+#include "aligned_allocator.h"
+
+/// The transforms of one length n (a power of two, at least 2) and the
+/// complex scratch spectrum that one thread works in. The plans behind it are
+/// made once per length and process and shared by every FftTables; the
+/// scratch is its own, so each thread that transforms uses its own FftTables.
 class FftTables {
 public:
-    /// Builds the tables for length n; n must be a power of two >= 2.
+    using Spectrum = std::vector<std::complex<double>, AlignedAllocator<std::complex<double>>>;
+    /// FFTW's plans of one length (opaque outside the transform's own file).
+    struct Plans;
+
+    /// Prepares length n; n must be a power of two >= 2. May throw
+    /// std::bad_alloc.
     explicit FftTables(std::int32_t n);
 
     std::int32_t Length() const { return length_; }
 
+    /// Scratch of n/2 + 1 frequencies (0 .. n/2) in FFTW's unscaled layout.
+    std::span<std::complex<double>> Scratch() const { return scratch_; }
+
+    /// Scratch() := the unscaled spectrum X of the n samples at `time`.
+    void Forward(const double* time) const;
+    /// `time` := the n samples whose spectrum is Scratch(), times n (FFTW's
+    /// scaling); Scratch() is left as it was.
+    void Inverse(double* time) const;
+
 private:
-    friend void RealFft(std::span<double> values, const FftTables& tables);
-    friend void InverseRealFft(std::span<double> values, const FftTables& tables);
-
-    void BitReverse(std::span<double> values) const;
-    /// Offset of the twiddles of the stage with block length d (d >= 8).
-    std::size_t StageOffset(std::int32_t d) const;
-
     std::int32_t length_;
-    std::vector<double> cosines_;  // per stage d: cos(j 2pi/d), j = 0 .. d/4-1
-    std::vector<double> sines_;    // per stage d: sin(j 2pi/d)
-    std::int32_t bits_ = 0;      // log2 n
-    std::int32_t tileBits_ = 0;  // low and high bits swapped tile by tile
-    std::vector<std::int32_t> reversedMiddle_;  // middle bits reversed, in place
-    std::vector<std::int32_t> reversedEdge_;    // tileBits_-bit reversals
+    const Plans* plans_;
+    // Rationale: mutable because the transforms work in it while the tables
+    // stay logically constant; it makes FftTables usable by one thread only.
+    mutable Spectrum scratch_;
 };
 
 /// Forward transform in place, unscaled, packed layout above.

@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -18,6 +20,32 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TempDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes, bool ignoreSignal) : ignoresSignal_(ignoreSignal) {
+    if (ignoreSignal) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    if (ignoresSignal_) {
+        std::signal(SIGXFSZ, previousHandler_);
+    }
 }
 
 TestPlugin::TestPlugin(const std::string& name, const TempDir* copyInto, const std::string& copyName) {

@@ -10,8 +10,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <sys/resource.h>
 
 #include "post_to_window.h"
+#include "wav_writer.h"
 
 /// A fresh folder, removed with its contents when the object goes.
 class TempDir {
@@ -21,6 +25,8 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    /// The names of the files in the folder, sorted.
+    std::vector<std::string> Entries() const;
 
 private:
     std::string path_;
@@ -64,4 +70,29 @@ private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<Message> messages_;
+};
+
+/// Limits the size of files this process writes, for one scope. Writes past
+/// it fail with EFBIG; with `ignoreSignal` false the test relies on the code
+/// under test to keep SIGXFSZ from ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes, bool ignoreSignal = true);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    bool ignoresSignal_ = true;
+    void (*previousHandler_)(int) = nullptr;
+};
+
+/// Sets the output writers' test seams for one scope.
+class WriterSeams {
+public:
+    explicit WriterSeams(const WavWriterSeams& seams) { SetWavWriterSeams(seams); }
+    ~WriterSeams() { SetWavWriterSeams(WavWriterSeams{}); }
+    WriterSeams(const WriterSeams&) = delete;
+    WriterSeams& operator=(const WriterSeams&) = delete;
 };

@@ -66,6 +66,31 @@ TEST(FindRisingZeroCrossing, ReadsIndexNAsZeroAndNeverIndexZero) {
     EXPECT_EQ(position, 0);  // limit 2 keeps index 3 out of reach
 }
 
+TEST(FindRisingZeroCrossing, AgreesWithTheSampleBySampleSearchEverywhere) {
+    // Long stretches of one sign, a few crossings, exact zeros and a negative
+    // end: every start, limit and span around them, against the plain loop.
+    std::vector<double> x(203);
+    std::uint32_t seed = 5;
+    double sign = -1.0;
+    for (std::size_t t = 0; t < x.size(); ++t) {
+        seed = seed * 1664525u + 1013904223u;
+        if (seed % 23 == 0) sign = -sign;
+        x[t] = seed % 31 == 0 ? 0.0 : sign * (1 + seed % 7);
+    }
+    x.back() = -1.0;
+    const auto n = static_cast<std::int32_t>(x.size());
+    for (std::int32_t start = 0; start <= n + 1; ++start) {
+        for (std::int32_t span : {0, 1, 7, 8, 9, 17, 64, 500}) {
+            for (std::int32_t limit : {n, n - 1, start + 3}) {
+                std::int32_t fast = start, plain = start;
+                FindRisingZeroCrossing(fast, x, limit, span);
+                straightforward::FindRisingZeroCrossing(plain, x, limit, span);
+                ASSERT_EQ(fast, plain) << start << " " << span << " " << limit;
+            }
+        }
+    }
+}
+
 TEST(SpliceFactor, FollowsTheStretch) {
     EXPECT_NEAR(SpliceFactor(1.0), 266.66666666666663, 1e-12);
     EXPECT_NEAR(SpliceFactor(2.0), 59.795, 1e-3);
