@@ -144,11 +144,9 @@ ZAREVO_PLUGIN_EXPORT void Constructer(void);
  * job: samples still held back when the job ends are dropped.
  * Once EffectStop has been called, cut the remaining work of the call short.
  */
-typedef int (*ZarevoEffectEntFn)(int sampleRate, int count,
-                                 const ChannelBuffers* in, ChannelBuffers* out,
+typedef int (*ZarevoEffectEntFn)(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
                                  const int* capacity, ZarevoResizeOutputFn resize);
-ZAREVO_PLUGIN_EXPORT int EffectEnt(int sampleRate, int count,
-                                   const ChannelBuffers* in, ChannelBuffers* out,
+ZAREVO_PLUGIN_EXPORT int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
                                    const int* capacity, ZarevoResizeOutputFn resize);
 
 /*
@@ -169,7 +167,6 @@ ZAREVO_PLUGIN_EXPORT void EffectStop(void);
  */
 typedef void (*ZarevoDestructerFn)(void);
 ZAREVO_PLUGIN_EXPORT void Destructer(void);
-
 
 /* ---- Version 2: the optional parameter description ---- */
 

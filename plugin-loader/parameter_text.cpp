@@ -64,8 +64,7 @@ const ZarevoPreset* FindPreset(const ZarevoParameterDescription* description, st
     return nullptr;
 }
 
-std::optional<double> ParseParameterValue(const ZarevoParameter& parameter, std::string_view text,
-                                          std::string& error) {
+std::optional<double> ParseParameterValue(const ZarevoParameter& parameter, std::string_view text, std::string& error) {
     const std::optional<double> value = ReadNumber(text, IsIntegerKind(parameter));
     if (!value || *value < parameter.minimum || *value > parameter.maximum) {
         error = "'" + std::string(text) + "' is not valid for " + parameter.name + ": give " + RangeText(parameter);
@@ -76,10 +75,9 @@ std::optional<double> ParseParameterValue(const ZarevoParameter& parameter, std:
 
 std::string FormatParameterValue(const ZarevoParameter& parameter, double value) {
     char text[64];
-    const auto [end, error] =
-        IsIntegerKind(parameter) && std::fabs(value) < 9.0e15
-            ? std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(value))
-            : std::to_chars(text, text + sizeof text, value);
+    const auto [end, error] = IsIntegerKind(parameter) && std::fabs(value) < 9.0e15
+                                  ? std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(value))
+                                  : std::to_chars(text, text + sizeof text, value);
     return error == std::errc() ? std::string(text, end) : std::string();
 }
 

@@ -17,8 +17,7 @@ const ZarevoPreset* FindPreset(const ZarevoParameterDescription* description, st
 /// Reads `text` as a value of `parameter`: a decimal number (integers also
 /// as 0x hexadecimal), whole for integers and switches, within the range.
 /// On failure the result is empty and `error` says what is valid.
-std::optional<double> ParseParameterValue(const ZarevoParameter& parameter, std::string_view text,
-                                          std::string& error);
+std::optional<double> ParseParameterValue(const ZarevoParameter& parameter, std::string_view text, std::string& error);
 
 /// `value` as text that ParseParameterValue reads back exactly: whole
 /// numbers for integers and switches, the shortest exact decimal for reals.

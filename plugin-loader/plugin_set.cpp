@@ -67,8 +67,7 @@ std::string ParameterFault(const ZarevoParameter& parameter) {
     case ZAREVO_PARAMETER_SWITCH:
         if (parameter.minimum != 0.0 || parameter.maximum != 1.0) return "switch " + name + " is not 0 to 1";
         break;
-    default:
-        return "parameter " + name + " is of an unknown kind";
+    default: return "parameter " + name + " is of an unknown kind";
     }
     if (!Accepts(parameter, parameter.defaultValue)) return "the default of " + name + " is outside its range";
     return {};
@@ -97,8 +96,8 @@ const ZarevoParameterDescription* ReadDescription(void* module, const std::strin
 
 std::string DescriptionFault(const ZarevoParameterDescription& description) {
     if (description.version < 2) return "its version is below 2";
-    if (description.parameterCount < 0 || description.parameterCount > kMostDescribed ||
-        description.presetCount < 0 || description.presetCount > kMostDescribed) {
+    if (description.parameterCount < 0 || description.parameterCount > kMostDescribed || description.presetCount < 0 ||
+        description.presetCount > kMostDescribed) {
         return "a count is out of range";
     }
     if ((description.parameterCount > 0 && description.parameters == nullptr) ||
@@ -131,8 +130,7 @@ std::string DescriptionFault(const ZarevoParameterDescription& description) {
 }
 
 void ReportPluginSkipped(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "%s: plug-in %s skipped: %s\n", program_invocation_short_name, path.c_str(),
-                 reason.c_str());
+    std::fprintf(stderr, "%s: plug-in %s skipped: %s\n", program_invocation_short_name, path.c_str(), reason.c_str());
 }
 
 PluginSet::~PluginSet() { Unload(); }

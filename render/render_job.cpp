@@ -122,8 +122,8 @@ RenderResult RunRender(const RenderRequest& request) {
     CWaveFile engine(inbox.Target());
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-    if (!engine.PrepareJob(request.modules, request.input, request.output, request.channels, request.rate,
-                           request.bits, SourceBlockFrames, -1)) {
+    if (!engine.PrepareJob(request.modules, request.input, request.output, request.channels, request.rate, request.bits,
+                           SourceBlockFrames, -1)) {
         result.error = request.input + ": cannot be opened as a sound file the engine can read";
         return result;
     }

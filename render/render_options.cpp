@@ -109,9 +109,7 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         case 'q': options.quiet = true; break;
         case kHelp: options.help = true; break;
         case kVersion: options.version = true; break;
-        case ':':
-            error = "option '" + OptionName(optopt) + "' needs a value";
-            return false;
+        case ':': error = "option '" + OptionName(optopt) + "' needs a value"; return false;
         default:
             // An unknown long option leaves optopt at 0 and sits just before optind.
             error = "unknown option '" + (optopt != 0 ? OptionName(optopt) : std::string(argv[optind - 1])) + "' (" +

@@ -14,7 +14,7 @@ struct RenderOptions {
     /// The --plugins value as given; empty when the option was not given.
     std::string plugins;
     bool pluginsGiven = false;
-    std::vector<std::string> presets;  ///< each NAME or CAPTION.NAME, in order
+    std::vector<std::string> presets;   ///< each NAME or CAPTION.NAME, in order
     std::vector<std::string> settings;  ///< each CAPTION.NAME=VALUE, in order
     // The window's default save format: 22050 Hz, stereo, 16 bits.
     int rate = 22050;

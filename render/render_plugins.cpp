@@ -51,8 +51,8 @@ bool RenderPlugins::ChoosePlugins(const PluginSet& loaded, const RenderOptions& 
                 if (found[i] == caption) wanted[i] = known = true;
             }
             if (!known) {
-                error = "--plugins: no plug-in '" + caption + "' (found: " + JoinOrNone(found, "none") +
-                        "; or give none)";
+                error =
+                    "--plugins: no plug-in '" + caption + "' (found: " + JoinOrNone(found, "none") + "; or give none)";
                 return false;
             }
             if (comma == std::string::npos) break;
@@ -85,13 +85,14 @@ bool RenderPlugins::AddPreset(const std::string& text, std::string& error) {
         for (int i = 0; description && i < description->presetCount; ++i) {
             const ZarevoPreset& preset = description->presets[i];
             valid.push_back(plugin->caption + "." + preset.name);
-            const bool matches_text = qualified ? caption == plugin->caption && name == preset.name : text == preset.name;
+            const bool matches_text =
+                qualified ? caption == plugin->caption && name == preset.name : text == preset.name;
             if (matches_text) matches.emplace_back(plugin, &preset);
         }
     }
     if (matches.size() != 1) {
-        error = matches.empty() ? "--preset: no preset '" + text + "' in the plug-ins used (valid: " +
-                                      JoinOrNone(valid, "none") + ")"
+        error = matches.empty() ? "--preset: no preset '" + text +
+                                      "' in the plug-ins used (valid: " + JoinOrNone(valid, "none") + ")"
                                 : "--preset: several plug-ins have '" + text + "'; give it as CAPTION." + text;
         return false;
     }
@@ -119,11 +120,12 @@ bool RenderPlugins::AddSetting(const std::string& text, std::string& error) {
                 valid.push_back(used->caption + "." + used->description->parameters[i].name);
             }
         }
-        error = "--set: no parameter '" + text.substr(0, equals) + "' in the plug-ins used (valid: " +
-                JoinOrNone(valid, "none") + ")";
+        error = "--set: no parameter '" + text.substr(0, equals) +
+                "' in the plug-ins used (valid: " + JoinOrNone(valid, "none") + ")";
         return false;
     }
-    const std::optional<double> value = ParseParameterValue(*parameter, std::string_view(text).substr(equals + 1), error);
+    const std::optional<double> value =
+        ParseParameterValue(*parameter, std::string_view(text).substr(equals + 1), error);
     if (!value) {
         error = "--set " + text + ": " + error;
         return false;
@@ -141,8 +143,7 @@ std::string RenderPlugins::Listing() const {
             lines += plugin->caption + "." + parameter.name + "\t" +
                      FormatParameterValue(parameter, parameter.defaultValue) + "\t" +
                      FormatParameterValue(parameter, parameter.minimum) + "\t" +
-                     FormatParameterValue(parameter, parameter.maximum) + "\t" + OneLine(parameter.description) +
-                     "\n";
+                     FormatParameterValue(parameter, parameter.maximum) + "\t" + OneLine(parameter.description) + "\n";
         }
     }
     return lines;

@@ -27,8 +27,7 @@ static double GetGain(void) { return atomic_load_explicit(&Gain, memory_order_re
 static void SetGain(double value) { atomic_store_explicit(&Gain, value, memory_order_relaxed); }
 
 static const ZarevoParameter Parameters[] = {
-    {"Gain", "factor applied to both channels (1: unchanged)", ZAREVO_PARAMETER_REAL, 0.0, 4.0, 1.0,
-     GetGain, SetGain},
+    {"Gain", "factor applied to both channels (1: unchanged)", ZAREVO_PARAMETER_REAL, 0.0, 4.0, 1.0, GetGain, SetGain},
 };
 
 /* One value per parameter, in the order of Parameters. */
@@ -56,8 +55,8 @@ int End_Dialog(void) { return 1; }
 void Constructer(void) { atomic_store_explicit(&StopRequested, 0, memory_order_relaxed); }
 
 /* [worker] One block: out = in x Gain, both channels. */
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     if (count <= 0) return 0;
     if (*capacity < count) resize(count);

@@ -26,8 +26,8 @@ int End_Dialog(void) {
 
 void Constructer(void) { StandardEffectRun().Construct(); }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     try {
         return StandardEffectRun().Process(sampleRate, count, in, out, capacity, resize);
     } catch (...) {

@@ -12,8 +12,8 @@ double GetVocalCancel() { return VocalCancel.load(std::memory_order_relaxed); }
 void SetVocalCancel(double value) { VocalCancel.store(value != 0.0 ? 1 : 0, std::memory_order_relaxed); }
 
 constexpr ZarevoParameter kParameters[] = {
-    {"VocalCancel", "replace both channels by left minus right (removes the centre voice)",
-     ZAREVO_PARAMETER_SWITCH, 0.0, 1.0, 0.0, GetVocalCancel, SetVocalCancel},
+    {"VocalCancel", "replace both channels by left minus right (removes the centre voice)", ZAREVO_PARAMETER_SWITCH,
+     0.0, 1.0, 0.0, GetVocalCancel, SetVocalCancel},
 };
 
 constexpr ZarevoParameterDescription kDescription{ZAREVO_PLUGIN_API_VERSION, 1, kParameters, 0, nullptr};
@@ -35,8 +35,8 @@ int End_Dialog(void) { return DestroySamplePanel(); }
 void Constructer(void) { StopRequested.store(0, std::memory_order_relaxed); }
 
 /// [worker] One block. The sample rate does not matter to vocal cancel.
-int EffectEnt(int /*sampleRate*/, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int /*sampleRate*/, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     return ProcessVocalCancelBlock(count, in, out, capacity, resize);
 }
 

@@ -11,7 +11,8 @@
 TEST(PluginHost, PanelEntriesThatThrowAreReportedAndSurvived) {
     apptest::ScratchFolder plugins;
     apptest::ScratchFolder files;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_throws_start.so", "Zarevo_b.so", "Zarevo_throws_end.so"},
+    apptest::LinkTestPlugins(plugins.Path(),
+                             {"Zarevo_a.so", "Zarevo_throws_start.so", "Zarevo_b.so", "Zarevo_throws_end.so"},
                              {"Zarevo_a.so", "Zarevo_a_start.so", "Zarevo_b.so", "Zarevo_c.so"});
     const auto log = apptest::StartPluginLog(files.Path());
     apptest::MessageRecorder messages;

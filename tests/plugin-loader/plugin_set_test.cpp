@@ -59,7 +59,8 @@ bool IsStillLoaded(const fs::path& path) {
 
 std::vector<std::string> ParameterNames(const ZarevoParameterDescription* description) {
     std::vector<std::string> names;
-    for (int i = 0; description && i < description->parameterCount; ++i) names.push_back(description->parameters[i].name);
+    for (int i = 0; description && i < description->parameterCount; ++i)
+        names.push_back(description->parameters[i].name);
     return names;
 }
 
@@ -97,8 +98,8 @@ TEST(PluginScan, FindsOnlyMatchingNamesInByteOrder) {
         Touch(folder.Path() / name);
     }
     const std::string base = folder.Path().string() + "/";
-    const std::vector<std::string> expected = {base + "Zarevo_Z.so", base + "Zarevo_a.so",
-                                               base + "Zarevo_a_x.so", base + "Zarevo_b.so"};
+    const std::vector<std::string> expected = {base + "Zarevo_Z.so", base + "Zarevo_a.so", base + "Zarevo_a_x.so",
+                                               base + "Zarevo_b.so"};
     EXPECT_EQ(FindPluginFiles(folder.Path().string()), expected);
     // A trailing "/" on the folder gives the same paths.
     EXPECT_EQ(FindPluginFiles(base), expected);
@@ -114,7 +115,8 @@ TEST(PluginScan, ProgramFolderIsWhereTheTestRuns) {
 TEST(PluginSet, KeepsByteOrderAndSkipsUnusableLibrariesWithAReason) {
     ScratchFolder folder;
     // Copied in reverse, so the directory's own order cannot pass for sorting.
-    for (const char* name : {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"}) CopyTestPlugin("passthrough.so", folder.Path(), name);
+    for (const char* name : {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"})
+        CopyTestPlugin("passthrough.so", folder.Path(), name);
     CopyTestPlugin("missing_stop.so", folder.Path(), "Zarevo_a_nostop.so");
     Touch(folder.Path() / "Zarevo_broken.so");
 
@@ -144,7 +146,8 @@ TEST(PluginSet, KeepsByteOrderAndSkipsUnusableLibrariesWithAReason) {
 
 TEST(PluginSet, RefusedByTheHookLeavesTheChainButStaysLoaded) {
     ScratchFolder folder;
-    for (const char* name : {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_c.so"}) CopyTestPlugin("passthrough.so", folder.Path(), name);
+    for (const char* name : {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_c.so"})
+        CopyTestPlugin("passthrough.so", folder.Path(), name);
     std::vector<std::string> seen;
     PluginSet set;
     set.LoadFrom(folder.Path().string(), [&seen](const LoadedPlugin& plugin) {

@@ -76,7 +76,8 @@ void WriteTone(const std::string& path, double hz, int rate, long frames) {
     for (long start = 0; start < frames; start += 4096) {
         const long count = std::min<long>(4096, frames - start);
         for (long i = 0; i < count; ++i) {
-            const auto value = static_cast<short>(std::lround(12000 * std::sin(2 * std::numbers::pi * hz * (start + i) / rate)));
+            const auto value =
+                static_cast<short>(std::lround(12000 * std::sin(2 * std::numbers::pi * hz * (start + i) / rate)));
             block[2 * i] = block[2 * i + 1] = value;
         }
         ASSERT_EQ(sf_writef_short(file, block.data(), count), count);
@@ -277,8 +278,8 @@ double StrongestFrequency(const std::vector<double>& samples, int rate, double l
 TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
     ScratchFolder files;
     WriteTone(files.File("a440.wav"), 440, 44100, 44100 * 6);
-    const Finished run = RunRenderer(
-        {"--plugins", "original", "--set", "original.PitchOctaves=0.4166666", files.File("a440.wav"), files.File("d.wav")});
+    const Finished run = RunRenderer({"--plugins", "original", "--set", "original.PitchOctaves=0.4166666",
+                                      files.File("a440.wav"), files.File("d.wav")});
     ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
     EXPECT_EQ(run.stderrText, "") << "no progress when stderr is not a terminal";
     const Sound sound = ReadSound(files.File("d.wav"));
@@ -296,10 +297,10 @@ TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
 TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
     ScratchFolder files;
     WriteTone(files.File("in.wav"), 441, 44100, 44100 * 3);
-    const Finished run = RunRenderer({"--preset", "chord-cf", "--set", "original.ReverbAmount=0.25", "--set",
-                                      "sample.VocalCancel=1", "--set", "original.ProcessRight=0", "--rate", "11025",
-                                      "--channels", "1", "--bits", "8", "-q", files.File("in.wav"),
-                                      files.File("rendered.wav")});
+    const Finished run =
+        RunRenderer({"--preset", "chord-cf", "--set", "original.ReverbAmount=0.25", "--set", "sample.VocalCancel=1",
+                     "--set", "original.ProcessRight=0", "--rate", "11025", "--channels", "1", "--bits", "8", "-q",
+                     files.File("in.wav"), files.File("rendered.wav")});
     ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
 
     // The same through the engine here: the plug-ins next to the program,

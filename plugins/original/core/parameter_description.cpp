@@ -41,8 +41,8 @@ constexpr ZarevoParameter kParameters[kParameterCount] = {
      kInitialParameters.reverbAmount, GetReal<ReverbAmount>, SetReal<ReverbAmount>},
     {"ApplyRatio", "share of the processed sound, the rest is the dry sound", ZAREVO_PARAMETER_REAL, 0.0, 1.0,
      kInitialParameters.applyRatio, GetReal<ApplyRatio>, SetReal<ApplyRatio>},
-    {"BandMask", "octave bands kept: bit 0 86 Hz ... bit 8 22050 Hz, -1 all", ZAREVO_PARAMETER_INTEGER,
-     INT32_MIN, INT32_MAX, kInitialParameters.bandMask, GetInteger<BandMask>, SetInteger<BandMask>},
+    {"BandMask", "octave bands kept: bit 0 86 Hz ... bit 8 22050 Hz, -1 all", ZAREVO_PARAMETER_INTEGER, INT32_MIN,
+     INT32_MAX, kInitialParameters.bandMask, GetInteger<BandMask>, SetInteger<BandMask>},
     {"ProcessMono", "process the left channel only and send it to both", ZAREVO_PARAMETER_SWITCH, 0, 1,
      kInitialParameters.processMono, GetInteger<ProcessMono>, SetInteger<ProcessMono>},
     {"ProcessLeft", "process the left channel (0: pass it through)", ZAREVO_PARAMETER_SWITCH, 0, 1,
@@ -53,9 +53,14 @@ constexpr ZarevoParameter kParameters[kParameterCount] = {
 
 /// A preset's values in the order of kParameters.
 constexpr std::array<double, kParameterCount> InParameterOrder(const ParameterValues& v) {
-    return {v.pitchOctaves, v.speedExponent, v.reverbAmount, v.applyRatio,
-            static_cast<double>(v.bandMask), static_cast<double>(v.processMono),
-            static_cast<double>(v.processLeft), static_cast<double>(v.processRight)};
+    return {v.pitchOctaves,
+            v.speedExponent,
+            v.reverbAmount,
+            v.applyRatio,
+            static_cast<double>(v.bandMask),
+            static_cast<double>(v.processMono),
+            static_cast<double>(v.processLeft),
+            static_cast<double>(v.processRight)};
 }
 
 constexpr std::size_t kPresetCount = std::size(kStandardPresets);

@@ -22,13 +22,17 @@ inline constexpr std::int32_t kBassBands = 0x3;        // 86 and 172 Hz
 inline constexpr NamedPreset kStandardPresets[] = {
     // Rationale: 0.4166666 octave, five semitones (C up to F), stored as this
     // decimal rather than 5/12; mixed 60 % shifted with 40 % unshifted.
-    {"chord-cf", "C+F chord: up five semitones, mixed 60 % with the dry sound",
+    {"chord-cf",
+     "C+F chord: up five semitones, mixed 60 % with the dry sound",
      {0.4166666, 0.0, 0.0, 0.6, kAllBands, 0, 1, 1}},
-    {"fast-listen", "fast listening: twice the speed at the same pitch, left channel to both",
+    {"fast-listen",
+     "fast listening: twice the speed at the same pitch, left channel to both",
      {0.0, 1.0, 0.0, 1.0, kAllBands, 1, 1, 1}},
-    {"telephone", "telephone sound: only the bands at 689, 1378 and 2756 Hz",
+    {"telephone",
+     "telephone sound: only the bands at 689, 1378 and 2756 Hz",
      {0.0, 0.0, 0.0, 1.0, kTelephoneBands, 0, 1, 1}},
-    {"bass-boost", "heavy bass: the bands at 86 and 172 Hz, mixed 80 % with the dry sound",
+    {"bass-boost",
+     "heavy bass: the bands at 86 and 172 Hz, mixed 80 % with the dry sound",
      {0.0, 0.0, 0.0, 0.8, kBassBands, 0, 1, 1}},
     {"reset", "every value back to its initial value", kInitialParameters},
 };

@@ -9,8 +9,9 @@ namespace parampanel {
 namespace {
 
 constexpr ParameterPreset kButtons[] = {
-    {kChordButton, "chord-cf"},  {kFastListeningButton, "fast-listen"}, {kTelephoneButton, "telephone"},
-    {kHeavyBassButton, "bass-boost"}, {kResetButton, "reset"},
+    {kChordButton, "chord-cf"},      {kFastListeningButton, "fast-listen"},
+    {kTelephoneButton, "telephone"}, {kHeavyBassButton, "bass-boost"},
+    {kResetButton, "reset"},
 };
 
 }  // namespace

@@ -33,8 +33,8 @@ ZAREVO_PLUGIN_EXPORT void Constructer(void) {}
 ZAREVO_PLUGIN_EXPORT void EffectStop(void) {}
 ZAREVO_PLUGIN_EXPORT void Destructer(void) {}
 
-ZAREVO_PLUGIN_EXPORT int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                                   const int* capacity, ZarevoResizeOutputFn resize) {
+ZAREVO_PLUGIN_EXPORT int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                                   ZarevoResizeOutputFn resize) {
     if (*capacity < count) resize(count);
     for (int i = 0; i < count; ++i) {
         out->channel[0][i] = in->channel[0][i];
