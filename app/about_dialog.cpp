@@ -57,7 +57,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QString::fromUtf8(about::kTitle));
     dialogkit::SetFixedDialogSize(this, 235, 55);
     const auto controls = dialogkit::BuildControls(this, kAboutControls);
-    auto* icon = static_cast<QLabel*>(controls.at(kIconId));
+    auto* icon = dialogkit::Get<QLabel>(controls, kIconId);
     icon->setPixmap(ApplicationIcon().pixmap(icon->size()));
-    connect(static_cast<QPushButton*>(controls.at(kOkId)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(dialogkit::Get<QPushButton>(controls, kOkId), &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "dialog_table.h"
 #include "output_settings.h"
 
 std::int32_t ParseCustomRate(const QString& text) {
@@ -34,13 +35,6 @@ std::int32_t ParseCustomRate(const QString& text) {
 
 namespace {
 
-template <typename Widget>
-Widget* Find(const std::map<int, QWidget*>& controls, int id) {
-    auto* widget = qobject_cast<Widget*>(controls.at(id));
-    Q_ASSERT(widget);
-    return widget;
-}
-
 /// Sets or clears each button of one radio group. The group is made
 /// non-exclusive meanwhile: an exclusive group refuses to clear its last
 /// checked button, and a value outside the group must leave it all clear.
@@ -55,22 +49,26 @@ void SetGroup(std::initializer_list<std::pair<QAbstractButton*, bool>> states) {
 }  // namespace
 
 CFormatGroups::CFormatGroups(const std::map<int, QWidget*>& controls, const FormatGroupIds& ids)
-    : rate44100_(Find<QAbstractButton>(controls, ids.rate44100)),
-      rate22050_(Find<QAbstractButton>(controls, ids.rate22050)),
-      rate11025_(Find<QAbstractButton>(controls, ids.rate11025)),
-      rateCustom_(Find<QAbstractButton>(controls, ids.rateCustom)),
-      customRateEdit_(Find<QLineEdit>(controls, ids.customRateEdit)),
-      mono_(Find<QAbstractButton>(controls, ids.mono)),
-      stereo_(Find<QAbstractButton>(controls, ids.stereo)),
-      bits8_(Find<QAbstractButton>(controls, ids.bits8)),
-      bits16_(Find<QAbstractButton>(controls, ids.bits16)) {}
+    : rate44100_(dialogkit::Get<QAbstractButton>(controls, ids.rate44100)),
+      rate22050_(dialogkit::Get<QAbstractButton>(controls, ids.rate22050)),
+      rate11025_(dialogkit::Get<QAbstractButton>(controls, ids.rate11025)),
+      rateCustom_(dialogkit::Get<QAbstractButton>(controls, ids.rateCustom)),
+      customRateEdit_(dialogkit::Get<QLineEdit>(controls, ids.customRateEdit)),
+      mono_(dialogkit::Get<QAbstractButton>(controls, ids.mono)),
+      stereo_(dialogkit::Get<QAbstractButton>(controls, ids.stereo)),
+      bits8_(dialogkit::Get<QAbstractButton>(controls, ids.bits8)),
+      bits16_(dialogkit::Get<QAbstractButton>(controls, ids.bits16)) {
+    // The field has no text of its own: a screen reader names it after the
+    // radio it belongs to and the unit beside it.
+    customRateEdit_->setAccessibleName(rateCustom_->text() + QStringLiteral(" (Hz)"));
+}
 
 void CFormatGroups::ConnectChanges(QObject* context, const std::function<void()>& onChange) {
-    // clicked, not toggled: only the user's choice counts, as Show() writes
-    // the radios itself.
-    for (QAbstractButton* radio :
-         {rate44100_, rate22050_, rate11025_, rateCustom_, mono_, stereo_, bits8_, bits16_}) {
-        QObject::connect(radio, &QAbstractButton::clicked, context, [onChange] { onChange(); });
+    // toggled, not clicked: a radio chosen with the arrow keys or through an
+    // accessibility action counts as a click does. Show() writes the radios
+    // itself; the dialog ignores those changes while it is Updating.
+    for (QAbstractButton* radio : {rate44100_, rate22050_, rate11025_, rateCustom_, mono_, stereo_, bits8_, bits16_}) {
+        QObject::connect(radio, &QAbstractButton::toggled, context, [onChange] { onChange(); });
     }
     QObject::connect(customRateEdit_, &QLineEdit::textChanged, context, [onChange] { onChange(); });
 }

@@ -19,28 +19,20 @@ class QWidget;
 
 /// The four format fields both dialogs edit, in the order of the records.
 struct FormatFields {
-    std::int32_t channels = 2;         ///< 1 mono, 2 stereo
-    std::int32_t customRate = 48000;   ///< Hz for RATE_CUSTOM
+    std::int32_t channels = 2;             ///< 1 mono, 2 stereo
+    std::int32_t customRate = 48000;       ///< Hz for RATE_CUSTOM
     std::int32_t rateChoice = RATE_22050;  ///< a RateChoice
-    std::int32_t bits = 16;            ///< 8 or 16
+    std::int32_t bits = 16;                ///< 8 or 16
 };
 
-/// Copies the format of a PlaybackSettings or SaveFormat into a dialog's fields.
-template <typename Record>
-void CopyFormatFrom(const Record& record, FormatFields& fields) {
-    fields.channels = record.channels;
-    fields.customRate = record.customRate;
-    fields.rateChoice = record.rateChoice;
-    fields.bits = record.bits;
-}
-
-/// Writes a dialog's format fields back into a PlaybackSettings or SaveFormat.
-template <typename Record>
-void CopyFormatTo(const FormatFields& fields, Record& record) {
-    record.channels = fields.channels;
-    record.customRate = fields.customRate;
-    record.rateChoice = fields.rateChoice;
-    record.bits = fields.bits;
+/// Copies the four format fields from `from` to `to`: a PlaybackSettings or
+/// SaveFormat into a dialog's FormatFields, or back.
+template <typename From, typename To>
+void CopyFormat(const From& from, To& to) {
+    to.channels = from.channels;
+    to.customRate = from.customRate;
+    to.rateChoice = from.rateChoice;
+    to.bits = from.bits;
 }
 
 /// The decimal number at the start of a typed rate, read like strtol: leading
@@ -62,11 +54,12 @@ struct FormatGroupIds {
 class CFormatGroups {
 public:
     /// `controls` is the id map the dialog builder returned; every id in
-    /// `ids` must be in it.
+    /// `ids` must be in it. Names the custom-rate field for screen readers.
     CFormatGroups(const std::map<int, QWidget*>& controls, const FormatGroupIds& ids);
 
-    /// Runs `onChange` after every click on one of the radio buttons and every
-    /// change of the custom-rate text.
+    /// Runs `onChange` after every change of state of one of the radio buttons
+    /// (by the mouse, the keyboard, an accessibility action or the program)
+    /// and every change of the custom-rate text.
     void ConnectChanges(QObject* context, const std::function<void()>& onChange);
 
     /// Shows `fields`: selects the rate radio, writes the custom rate ("%d"),

@@ -44,30 +44,25 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     dialogkit::SetFixedDialogSize(this, mainwindow::kWidthUnits, mainwindow::kHeightUnits);
     setAcceptDrops(true);
     controls_ = dialogkit::BuildControls(this, mainwindow::Controls());
-    sourceField_ = static_cast<QLineEdit*>(controls_.at(IDC_SOURCE_PATH));
-    outputField_ = static_cast<QLineEdit*>(controls_.at(IDC_OUTPUT_PATH));
-    playButton_ = static_cast<QPushButton*>(controls_.at(IDC_PLAY));
-    saveButton_ = static_cast<QPushButton*>(controls_.at(IDC_SAVE));
-    tabs_ = static_cast<QTabWidget*>(controls_.at(IDC_EFFECT_TABS));
-    // A field is named after the step it belongs to, for screen readers and
-    // outside test tools.
-    sourceField_->setAccessibleName(QString::fromUtf8(mainwindow::kStepSource));
-    outputField_->setAccessibleName(QString::fromUtf8(mainwindow::kStepOutputName));
-    tabs_->setAccessibleName(QString::fromUtf8(mainwindow::kStepEffects));
+    sourceField_ = dialogkit::Get<QLineEdit>(controls_, IDC_SOURCE_PATH);
+    outputField_ = dialogkit::Get<QLineEdit>(controls_, IDC_OUTPUT_PATH);
+    playButton_ = dialogkit::Get<QPushButton>(controls_, IDC_PLAY);
+    saveButton_ = dialogkit::Get<QPushButton>(controls_, IDC_SAVE);
+    tabs_ = dialogkit::Get<QTabWidget>(controls_, IDC_EFFECT_TABS);
     // Files dropped anywhere, the fields included, go to the source field
     // through this window's handler rather than as URL text into a field.
     sourceField_->setAcceptDrops(false);
     outputField_->setAcceptDrops(false);
 
-    connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_SOURCE)), &QPushButton::clicked, this,
+    connect(dialogkit::Get<QPushButton>(controls_, IDC_BROWSE_SOURCE), &QPushButton::clicked, this,
             [this] { BrowseInto(sourceField_, FileChoiceKind::OpenSource); });
-    connect(static_cast<QPushButton*>(controls_.at(IDC_BROWSE_OUTPUT)), &QPushButton::clicked, this,
+    connect(dialogkit::Get<QPushButton>(controls_, IDC_BROWSE_OUTPUT), &QPushButton::clicked, this,
             [this] { BrowseInto(outputField_, FileChoiceKind::SaveOutput); });
     connect(playButton_, &QPushButton::clicked, this, &CMainDialog::OnPlayClicked);
     connect(saveButton_, &QPushButton::clicked, this, &CMainDialog::OnSaveClicked);
-    connect(static_cast<QPushButton*>(controls_.at(IDC_PLAYBACK_SETTINGS)), &QPushButton::clicked, this,
+    connect(dialogkit::Get<QPushButton>(controls_, IDC_PLAYBACK_SETTINGS), &QPushButton::clicked, this,
             [this] { EditPlaybackSettings(this, playback_); });
-    connect(static_cast<QPushButton*>(controls_.at(IDC_SAVE_FORMAT)), &QPushButton::clicked, this,
+    connect(dialogkit::Get<QPushButton>(controls_, IDC_SAVE_FORMAT), &QPushButton::clicked, this,
             [this] { EditSaveFormat(this, saveFormat_); });
     // Linux window managers own the title-bar menu: the about entry lives in
     // the context menu, and F1 opens it too.

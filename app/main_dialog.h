@@ -49,6 +49,8 @@ public:
     QWidget* Control(int id) const { return controls_.at(id); }
     QTabWidget* EffectTabs() const { return tabs_; }
     const PluginHost& Plugins() const { return plugins_; }
+    /// The engine, so that its state can be watched; null if it could not start.
+    const CWaveFile* Engine() const { return engine_.get(); }
     PlaybackSettings& Playback() { return playback_; }
     SaveFormat& Format() { return saveFormat_; }
 

@@ -3,15 +3,12 @@
 // channels and bits per sample the processed sound is played with.
 #pragma once
 
-#include <QDialog>
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "format_groups.h"
+#include "format_dialog.h"
 #include "output_settings.h"
 
 /// Control ids of the playback device dialog.
@@ -33,10 +30,11 @@ enum PlaybackDeviceControl : int {
 using DeviceNameSource = std::function<std::vector<std::string>()>;
 
 /// The playback device dialog. The caller sets the fields (or LoadFrom a
-/// record), runs it, and on OK takes the fields back (StoreInto). Every click,
-/// list selection and change of the custom-rate text is copied into the
-/// fields at once, so OK reads nothing more.
-class CPlaybackDeviceDialog : public QDialog, public FormatFields {
+/// record), runs it, and on OK takes the fields back (StoreInto). Every change
+/// of a control's state (the automatic box, the list selection, a radio
+/// button, the custom-rate text) is copied into the fields at once, so OK
+/// reads nothing more.
+class CPlaybackDeviceDialog : public CFormatDialog {
     Q_OBJECT
 public:
     /// `listDevices` is asked for the device names each time the dialog is
@@ -44,11 +42,8 @@ public:
     explicit CPlaybackDeviceDialog(DeviceNameSource listDevices, QWidget* parent = nullptr);
     ~CPlaybackDeviceDialog() override;
 
-    std::int32_t automatic = 1;     ///< 1 while the automatic box is ticked
-    std::int32_t deviceIndex = 0;   ///< position of the selected device; -1 for none
-    /// 1 while the dialog writes its own controls; ReadControls ignores the
-    /// change events that raises.
-    std::int32_t Updating = 0;
+    std::int32_t automatic = 1;    ///< 1 while the automatic box is ticked
+    std::int32_t deviceIndex = 0;  ///< position of the selected device; -1 for none
     /// The device names found by the last initialisation, in list order.
     std::vector<std::string> DeviceCaps;
 
@@ -59,30 +54,21 @@ public:
     /// list position.
     void StoreInto(PlaybackSettings& settings) const;
 
-    /// Shows the fields in the controls and fills the device list. Runs each
-    /// time the dialog is shown.
-    void InitDialog();
-    /// Copies the controls into the fields, then applies the enable rules.
-    void ReadControls();
     /// The custom-rate field only for a custom rate; the list only while the
     /// automatic box is clear.
-    void ApplyEnableRules();
-
-    /// The control with `id` (a PlaybackDeviceControl, or 1 / 2 for OK / Cancel).
-    QWidget* Control(int id) const;
+    void ApplyEnableRules() override;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    /// Fills the device list afresh and shows the device fields.
+    void ShowOwnControls() override;
+    void ReadOwnControls() override;
 
 private:
     void EnumerateDevices();
 
     DeviceNameSource listDevices_;
-    std::map<int, QWidget*> controls_;
-    std::unique_ptr<CFormatGroups> groups_;
 };
 
 /// Runs the playback device dialog modally over `parent` with the devices of
 /// `listDevices`; on OK writes it back into `settings` and returns true.
-bool RunPlaybackDeviceDialog(QWidget* parent, PlaybackSettings& settings,
-                             DeviceNameSource listDevices);
+bool RunPlaybackDeviceDialog(QWidget* parent, PlaybackSettings& settings, DeviceNameSource listDevices);

@@ -1,9 +1,7 @@
-// The save format dialog: its control table and its two algorithms,
-// initialisation and ReadControls, over the shared format groups.
+// The save format dialog: its control table; initialisation and ReadControls
+// are those of every format dialog.
 #include "save_format_dialog.h"
 
-#include <QPushButton>
-#include <QShowEvent>
 #include <array>
 
 #include "dialog_table.h"
@@ -28,57 +26,23 @@ constexpr std::array kSaveFormatTable{
     ControlSpec{kNoId, ControlKind::GroupBox, 237, 10, 65, 60, "量子化"},
     ControlSpec{IDC_SAVE_8BIT, ControlKind::RadioFirst, 246, 30, 40, 10, "8bit"},
     ControlSpec{IDC_SAVE_16BIT, ControlKind::Radio, 246, 46, 40, 10, "16bit"},
-    ControlSpec{1, ControlKind::DefaultButton, 201, 80, 50, 14, "OK"},
-    ControlSpec{2, ControlKind::PushButton, 250, 80, 50, 14, "ｷｬﾝｾﾙ"},
+    ControlSpec{dialogkit::kOkId, ControlKind::DefaultButton, 201, 80, 50, 14, "OK"},
+    ControlSpec{dialogkit::kCancelId, ControlKind::PushButton, 250, 80, 50, 14, "ｷｬﾝｾﾙ"},
 };
 
 constexpr FormatGroupIds kSaveFormatGroupIds{
-    IDC_SAVE_RATE_44100, IDC_SAVE_RATE_22050, IDC_SAVE_RATE_11025, IDC_SAVE_RATE_CUSTOM,
-    IDC_SAVE_CUSTOM_RATE, IDC_SAVE_MONO, IDC_SAVE_STEREO, IDC_SAVE_8BIT, IDC_SAVE_16BIT,
+    IDC_SAVE_RATE_44100, IDC_SAVE_RATE_22050, IDC_SAVE_RATE_11025, IDC_SAVE_RATE_CUSTOM, IDC_SAVE_CUSTOM_RATE,
+    IDC_SAVE_MONO,       IDC_SAVE_STEREO,     IDC_SAVE_8BIT,       IDC_SAVE_16BIT,
 };
 
 }  // namespace
 
-CSaveFormatDialog::CSaveFormatDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("保存フォーマットの設定"));
-    // Caption and close box only: no help button, no resizing.
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    controls_ = dialogkit::BuildControls(this, kSaveFormatTable);
-    dialogkit::SetFixedDialogSize(this, 319, 105);
-    groups_ = std::make_unique<CFormatGroups>(controls_, kSaveFormatGroupIds);
-    groups_->ConnectChanges(this, [this] { ReadControls(); });
-    connect(static_cast<QPushButton*>(Control(1)), &QPushButton::clicked, this, &QDialog::accept);
-    connect(static_cast<QPushButton*>(Control(2)), &QPushButton::clicked, this, &QDialog::reject);
+CSaveFormatDialog::CSaveFormatDialog(QWidget* parent)
+    : CFormatDialog(QStringLiteral("保存フォーマットの設定"), kSaveFormatTable, 319, 105, kSaveFormatGroupIds, parent) {
 }
 
 CSaveFormatDialog::~CSaveFormatDialog() = default;
 
-void CSaveFormatDialog::LoadFrom(const SaveFormat& format) { CopyFormatFrom(format, *this); }
+void CSaveFormatDialog::LoadFrom(const SaveFormat& format) { CopyFormat(format, *this); }
 
-void CSaveFormatDialog::StoreInto(SaveFormat& format) const { CopyFormatTo(*this, format); }
-
-QWidget* CSaveFormatDialog::Control(int id) const {
-    const auto found = controls_.find(id);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
-void CSaveFormatDialog::showEvent(QShowEvent* event) {
-    // Every run of the dialog starts from the fields, as each modal run
-    // initialises its controls afresh; a window manager's re-show does not.
-    if (!event->spontaneous()) InitDialog();
-    QDialog::showEvent(event);
-}
-
-void CSaveFormatDialog::InitDialog() {
-    Updating = 1;
-    groups_->Show(*this);
-    Updating = 0;
-    groups_->ApplyCustomRateRule(*this);
-}
-
-void CSaveFormatDialog::ReadControls() {
-    if (Updating == 1) return;
-    groups_->Read(*this);
-    groups_->ApplyCustomRateRule(*this);
-}
+void CSaveFormatDialog::StoreInto(SaveFormat& format) const { CopyFormat(*this, format); }

@@ -12,8 +12,5 @@ bool EditPlaybackSettings(QWidget* parent, PlaybackSettings& settings) {
 
 bool EditSaveFormat(QWidget* parent, SaveFormat& format) {
     CSaveFormatDialog dialog(parent);
-    dialog.LoadFrom(format);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    dialog.StoreInto(format);
-    return true;
+    return RunOnRecord(dialog, format);
 }

@@ -19,16 +19,15 @@ namespace dialogkit {
 
 QFont DialogFont() {
     QFont font;
-    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("Noto Sans CJK JP")});
+    font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
     font.setPointSize(9);
     return font;
 }
 
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int alphabetWidth = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabetWidth =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     // Rationale: the classic rule rounds the 52-letter average to the nearest pixel.
     averageCharWidth_ = (alphabetWidth / 26 + 1) / 2;
     charHeight_ = metrics.height();
@@ -41,59 +40,49 @@ QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
     return QRect(ToPixelsX(x), ToPixelsY(y), ToPixelsX(width), ToPixelsY(height));
 }
 
-QSize DialogUnits::ToPixels(QSize units) const {
-    return QSize(ToPixelsX(units.width()), ToPixelsY(units.height()));
-}
+QSize DialogUnits::ToPixels(QSize units) const { return QSize(ToPixelsX(units.width()), ToPixelsY(units.height())); }
 
 namespace {
 
 QWidget* CreateControl(QWidget* parent, const ControlSpec& spec, QButtonGroup*& radioGroup) {
     const QString text = QString::fromUtf8(spec.text ? spec.text : "");
     switch (spec.kind) {
-    case ControlKind::Label:
-        return new QLabel(text, parent);
-    case ControlKind::Edit:
-        return new QLineEdit(text, parent);
-    case ControlKind::PushButton:
-        return new QPushButton(text, parent);
+    case ControlKind::Label: return new QLabel(text, parent);
+    case ControlKind::Edit: return new QLineEdit(text, parent);
+    case ControlKind::PushButton: return new QPushButton(text, parent);
     case ControlKind::DefaultButton: {
         auto* button = new QPushButton(text, parent);
         button->setDefault(true);
         return button;
     }
-    case ControlKind::CheckBox:
-        return new QCheckBox(text, parent);
-    case ControlKind::RadioFirst:
-        radioGroup = new QButtonGroup(parent);
-        [[fallthrough]];
+    case ControlKind::CheckBox: return new QCheckBox(text, parent);
+    case ControlKind::RadioFirst: radioGroup = new QButtonGroup(parent); [[fallthrough]];
     case ControlKind::Radio: {
         auto* radio = new QRadioButton(text, parent);
         if (!radioGroup) radioGroup = new QButtonGroup(parent);
         radioGroup->addButton(radio, spec.id);
         return radio;
     }
-    case ControlKind::GroupBox:
-        return new QGroupBox(text, parent);
+    case ControlKind::GroupBox: return new QGroupBox(text, parent);
     case ControlKind::Slider: {
         auto* slider = new QSlider(Qt::Horizontal, parent);
         slider->setTickPosition(QSlider::NoTicks);
         return slider;
     }
-    case ControlKind::DropDownList:
-        return new QComboBox(parent);
-    case ControlKind::TabControl:
-        return new QTabWidget(parent);
+    case ControlKind::DropDownList: return new QComboBox(parent);
+    case ControlKind::TabControl: return new QTabWidget(parent);
     }
     return nullptr;
 }
 
 }  // namespace
 
-std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSpec> table) {
+ControlMap BuildControls(QWidget* parent, std::span<const ControlSpec> table) {
     parent->setFont(DialogFont());
     const DialogUnits units(parent->font());
-    std::map<int, QWidget*> controls;
+    ControlMap controls;
     QButtonGroup* radioGroup = nullptr;
+    const char* lastLabel = nullptr;
     for (const ControlSpec& spec : table) {
         QWidget* control = CreateControl(parent, spec, radioGroup);
         QRect rect = units.ToPixels(spec.x, spec.y, spec.width, spec.height);
@@ -103,7 +92,10 @@ std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSp
             rect.setHeight(control->sizeHint().height());
         }
         control->setGeometry(rect);
-        if (spec.text && *spec.text) control->setAccessibleName(QString::fromUtf8(spec.text));
+        const bool hasText = spec.text && *spec.text;
+        if (hasText && (spec.kind == ControlKind::Label || spec.kind == ControlKind::GroupBox)) lastLabel = spec.text;
+        const char* name = hasText ? spec.text : lastLabel;
+        if (name) control->setAccessibleName(QString::fromUtf8(name));
         if (spec.kind == ControlKind::GroupBox) control->lower();
         if (spec.id != kNoId) {
             control->setObjectName(QStringLiteral("control%1").arg(spec.id));

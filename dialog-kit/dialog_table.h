@@ -6,24 +6,23 @@
 #include <QFont>
 #include <QRect>
 #include <QSize>
+#include <QWidget>
 #include <map>
 #include <span>
-
-class QWidget;
 
 namespace dialogkit {
 
 enum class ControlKind {
-    Label,           ///< static text
-    Edit,            ///< single-line edit, scrolls horizontally
+    Label,  ///< static text
+    Edit,   ///< single-line edit, scrolls horizontally
     PushButton,
-    DefaultButton,   ///< push button that Enter presses
+    DefaultButton,  ///< push button that Enter presses
     CheckBox,
-    RadioFirst,      ///< radio button that starts a new exclusive group
-    Radio,           ///< radio button in the group of the last RadioFirst
+    RadioFirst,  ///< radio button that starts a new exclusive group
+    Radio,       ///< radio button in the group of the last RadioFirst
     GroupBox,
-    Slider,          ///< horizontal, no tick marks
-    DropDownList,    ///< non-editable combo box; the height includes the open list
+    Slider,        ///< horizontal, no tick marks
+    DropDownList,  ///< non-editable combo box; the height includes the open list
     TabControl,
 };
 
@@ -57,12 +56,28 @@ private:
     int charHeight_;
 };
 
+/// The controls of a built table, by id.
+using ControlMap = std::map<int, QWidget*>;
+
 /// Builds every control of `table` as a child of `parent`, in table order
-/// (which is also the keyboard tab order), sets the accessible name of each
-/// control to its text and returns the controls that have an id.
+/// (which is also the keyboard tab order), and returns the controls that have
+/// an id. Each control's accessible name is its text; a control without text
+/// (an edit, a slider, a list, a tab control) takes the text of the nearest
+/// static text or group box before it in the table, the label a screen reader
+/// would read for it.
 /// Radio buttons form exclusive groups (QButtonGroup, owned by `parent`),
 /// each starting at a RadioFirst. The parent's font becomes DialogFont().
-std::map<int, QWidget*> BuildControls(QWidget* parent, std::span<const ControlSpec> table);
+ControlMap BuildControls(QWidget* parent, std::span<const ControlSpec> table);
+
+/// The control `id` of `controls` as the widget type it was built as
+/// (QLineEdit for an Edit, QCheckBox for a CheckBox, ...). The id must be in
+/// the map and the type must match: both are mistakes in the code, asserted.
+template <class Control>
+Control* Get(const ControlMap& controls, int id) {
+    auto* control = qobject_cast<Control*>(controls.at(id));
+    Q_ASSERT(control);
+    return control;
+}
 
 /// Gives `dialog` the fixed client size `width` x `height` in dialog units.
 void SetFixedDialogSize(QWidget* dialog, int width, int height);

@@ -18,11 +18,17 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
     lists = PluginEntryLists{};
     PluginEntryLists bound;
     for (void* module : modules) {
+        // dlsym on a null handle would search the whole program's symbols
+        // (RTLD_DEFAULT), binding whatever happens to carry those names.
+        if (module == nullptr) {
+            LogEngineFailure("job refused: plug-in module %zu is not loaded", bound.process.size());
+            return false;
+        }
         const auto stop = Lookup<ZarevoEffectStopFn>(module, "EffectStop");
         const auto constructer = Lookup<ZarevoConstructerFn>(module, "Constructer");
         const auto destructer = Lookup<ZarevoDestructerFn>(module, "Destructer");
         const auto process = Lookup<ZarevoEffectEntFn>(module, "EffectEnt");
-        if (module == nullptr || !stop || !constructer || !destructer || !process) {
+        if (!stop || !constructer || !destructer || !process) {
             LogEngineFailure(
                 "job refused: plug-in module %zu lacks one of EffectStop, Constructer, Destructer, EffectEnt",
                 bound.process.size());

@@ -30,6 +30,7 @@
 #include "wave_file.h"
 
 #include <csignal>
+#include <stdexcept>
 #include <utility>
 
 #include "failure_log.h"
@@ -44,11 +45,22 @@ constexpr std::chrono::milliseconds kBufferPollInterval{2};
 constexpr int kWindowPollMilliseconds = 10;
 constexpr int kSaveStartPollMilliseconds = 1;
 
+/// True while a CWaveFile exists in this process.
+std::atomic<bool> EngineAlive{false};
+
 bool IsPlayState(int state) {
     return state == WS_PLAY_REQUESTED || state == WS_PLAYING || state == WS_STOPPING_PLAY;
 }
 
 }  // namespace
+
+CWaveFile::SingleEngine::SingleEngine() {
+    if (EngineAlive.exchange(true)) {
+        throw std::logic_error("a second CWaveFile while one exists: there is one engine per process");
+    }
+}
+
+CWaveFile::SingleEngine::~SingleEngine() { EngineAlive.store(false); }
 
 CWaveFile::CWaveFile(PostToWindow postToWindow)
     : postToWindow_(std::move(postToWindow)), worker_([this] { RunWorker(); }) {
@@ -122,7 +134,6 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     format_ = OutputFormat{outputChannels, outputRate, outputBits};
     playbackDevice_ = playbackDevice;
     blockFrames_ = blockFrames;
-    exhaustedBuffers_ = 0;
     sourcePath_ = std::move(sourcePath);
     outputPath_ = std::move(outputPath);
     endFailedPlugin_.store(-1);

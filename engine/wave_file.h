@@ -148,6 +148,16 @@ private:
     int exhaustedBuffers_ = 0;
     // ---- end of play job ----
 
+    /// The process's one engine slot, taken before the worker starts: the
+    /// output pair and the plug-ins' variables are module-wide, so a second
+    /// engine alive at the same time would share them. Taking a taken slot
+    /// throws std::logic_error.
+    struct SingleEngine {
+        SingleEngine();
+        ~SingleEngine();
+        SingleEngine(const SingleEngine&) = delete;
+        SingleEngine& operator=(const SingleEngine&) = delete;
+    } single_;
     PostToWindow postToWindow_;
     std::mutex postMutex_;            // orders a post against Abandon
     bool abandoned_ = false;          // guarded by postMutex_

@@ -49,12 +49,13 @@ void* CreateSamplePanel(void* parent) {
         // Static texts wrap at their width, as dialog statics do.
         for (QLabel* label : panel->findChildren<QLabel*>()) label->setWordWrap(true);
 
-        auto* box = static_cast<QCheckBox*>(controls.at(kVocalCancelBox));
+        auto* box = dialogkit::Get<QCheckBox>(controls, kVocalCancelBox);
         box->setChecked(VocalCancel.load(std::memory_order_relaxed) != 0);
-        // clicked, not toggled: only the user's clicks (and Space) count.
-        QObject::connect(box, &QCheckBox::clicked, panel, [box] {
-            VocalCancel.store(box->isChecked() ? 1 : 0, std::memory_order_relaxed);
-        });
+        // toggled: a click, Space and an accessibility action all count. The
+        // box is set above, before the connection, so only the user's changes
+        // reach the flag.
+        QObject::connect(box, &QCheckBox::toggled, panel,
+                         [](bool checked) { VocalCancel.store(checked ? 1 : 0, std::memory_order_relaxed); });
 
         panel->hide();  // the program shows it when its tab is selected
         PanelWindow = panel;

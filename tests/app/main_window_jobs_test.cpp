@@ -18,15 +18,16 @@
 #include "app_test_support.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
+#include "wave_file.h"
 
 namespace {
 
 using apptest::MessageRecorder;
 using apptest::ScratchFolder;
 
-QPushButton* Button(CMainDialog& window, int id) { return static_cast<QPushButton*>(window.Control(id)); }
+QPushButton* Button(CMainDialog& window, int id) { return qobject_cast<QPushButton*>(window.Control(id)); }
 void SetField(CMainDialog& window, int id, const QString& text) {
-    static_cast<QLineEdit*>(window.Control(id))->setText(text);
+    qobject_cast<QLineEdit*>(window.Control(id))->setText(text);
 }
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -266,9 +267,15 @@ TEST(WindowJobs, StopMeetingPlaybacksOwnEndIsNoFailure) {
     ASSERT_EQ(window->CurrentJobState(), JOB_PLAYING);
     // Playback ends on the worker while the window handles no events, so its
     // end message waits in the queue when Stop is pressed.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (window->Engine()->State() != WS_IDLE && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(window->Engine()->State(), WS_IDLE);
+    ASSERT_EQ(window->CurrentJobState(), JOB_PLAYING) << "the end message was handled before Stop";
     Button(*window, IDC_PLAY)->click();
     ExpectIdleControls(*window);
+    // The end message that was on its way finds the window idle and says nothing.
     apptest::WaitUntil([] { return false; }, 200);
     ExpectIdleControls(*window);
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();

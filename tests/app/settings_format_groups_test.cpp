@@ -61,7 +61,7 @@ TEST(FormatRecords, CopyTheFourFieldsBothWaysAndLeaveTheDeviceAlone) {
     fields.customRate = 8000;
     fields.rateChoice = RATE_CUSTOM;
     fields.bits = 8;
-    CopyFormatTo(fields, playback);
+    CopyFormat(fields, playback);
     EXPECT_EQ(playback.channels, 1);
     EXPECT_EQ(playback.customRate, 8000);
     EXPECT_EQ(playback.rateChoice, RATE_CUSTOM);
@@ -70,7 +70,7 @@ TEST(FormatRecords, CopyTheFourFieldsBothWaysAndLeaveTheDeviceAlone) {
 
     SaveFormat save;
     FormatFields back;
-    CopyFormatFrom(save, back);
+    CopyFormat(save, back);
     EXPECT_EQ(back.channels, 2);
     EXPECT_EQ(back.customRate, 48000);
     EXPECT_EQ(back.rateChoice, RATE_22050);

@@ -5,20 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QTimer>
+#include <QTest>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app_test_support.h"
 #include "playback_device_dialog.h"
 #include "save_format_dialog.h"
 
 namespace {
+
+using apptest::Focus;
+using apptest::PressKey;
 
 const std::vector<std::string> kThreeDevices{"Built-in Audio", "USB ヘッドホン", "HDMI 2"};
 
@@ -43,35 +45,14 @@ protected:
         return qobject_cast<QLineEdit*>(dialog.Control(IDC_PLAY_CUSTOM_RATE));
     }
     static std::vector<int> CheckedRadios(const CPlaybackDeviceDialog& dialog) {
-        std::vector<int> checked;
-        for (int id = IDC_PLAY_RATE_44100; id <= IDC_PLAY_16BIT; ++id) {
-            if (id == IDC_PLAY_CUSTOM_RATE) continue;
-            if (Button(dialog, id)->isChecked()) checked.push_back(id);
-        }
-        return checked;
-    }
-    static void PressKey(QWidget* target, int key) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
+        return apptest::CheckedRadios(dialog, IDC_PLAY_RATE_44100, IDC_PLAY_16BIT);
     }
     /// Runs the dialog modally on `settings` with `names` as the devices,
     /// doing `act` on the open dialog, as button 1003 of the main window does.
     static bool EditWith(PlaybackSettings& settings, const std::vector<std::string>& names,
                          const std::function<void(CPlaybackDeviceDialog&)>& act) {
-        bool sawDialog = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<CPlaybackDeviceDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QApplication::activeModalWidget()->close();
-                return;
-            }
-            sawDialog = true;
-            act(*dialog);
-            if (dialog->isVisible()) dialog->reject();
-        });
-        const bool accepted = RunPlaybackDeviceDialog(nullptr, settings, Devices(names));
-        EXPECT_TRUE(sawDialog);
-        return accepted;
+        return apptest::WithModalDialog<CPlaybackDeviceDialog>(
+            [&] { return RunPlaybackDeviceDialog(nullptr, settings, Devices(names)); }, act);
     }
 };
 
@@ -82,8 +63,7 @@ TEST_F(PlaybackDeviceDialog, OpensWithTheDefaultsShown) {
     dialog.LoadFrom(PlaybackSettings{});
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("再生デバイスの設定"));
-    EXPECT_EQ(CheckedRadios(dialog),
-              (std::vector<int>{IDC_PLAY_RATE_22050, IDC_PLAY_STEREO, IDC_PLAY_16BIT}));
+    EXPECT_EQ(CheckedRadios(dialog), (std::vector<int>{IDC_PLAY_RATE_22050, IDC_PLAY_STEREO, IDC_PLAY_16BIT}));
     EXPECT_EQ(CustomField(dialog)->text(), QStringLiteral("48000"));
     EXPECT_FALSE(CustomField(dialog)->isEnabled());
     EXPECT_TRUE(AutomaticBox(dialog)->isChecked());
@@ -296,4 +276,39 @@ TEST(SettingsDialogs, TheTwoDialogsShareNoState) {
     EXPECT_EQ(ResolveRate(saveFormat), 8000);
     EXPECT_EQ(playbackSettings.channels, 2);
     EXPECT_EQ(ResolveRate(playbackSettings), 22050);
+}
+
+// What the keyboard and accessibility actions change is what OK stores, as
+// with clicks: Space on the automatic box, the arrow keys in the device list
+// and in a radio group, radios set without a click, typed text.
+TEST_F(PlaybackDeviceDialog, KeyboardAndAccessibilityChangesAreWhatOkStores) {
+    PlaybackSettings settings;
+    ASSERT_TRUE(EditWith(settings, kThreeDevices, [](CPlaybackDeviceDialog& dialog) {
+        Focus(AutomaticBox(dialog));
+        QTest::keyClick(AutomaticBox(dialog), Qt::Key_Space);
+        EXPECT_TRUE(DeviceList(dialog)->isEnabled());
+        QTest::keyClick(DeviceList(dialog), Qt::Key_Down);
+        QTest::keyClick(DeviceList(dialog), Qt::Key_Down);
+        Button(dialog, IDC_PLAY_RATE_CUSTOM)->toggle();
+        CustomField(dialog)->selectAll();
+        QTest::keyClicks(CustomField(dialog), QStringLiteral("96000"));
+        Button(dialog, IDC_PLAY_MONO)->setChecked(true);
+        Focus(Button(dialog, IDC_PLAY_16BIT));
+        QTest::keyClick(Button(dialog, IDC_PLAY_16BIT), Qt::Key_Up);
+        dialog.accept();
+    }));
+    EXPECT_EQ(settings.device, 2);
+    EXPECT_EQ(settings.rateChoice, RATE_CUSTOM);
+    EXPECT_EQ(settings.customRate, 96000);
+    EXPECT_EQ(settings.channels, 1);
+    EXPECT_EQ(settings.bits, 8);
+
+    // Ticking the box again through an accessibility action goes back to
+    // the automatic device.
+    ASSERT_TRUE(EditWith(settings, kThreeDevices, [](CPlaybackDeviceDialog& dialog) {
+        AutomaticBox(dialog)->setChecked(true);
+        EXPECT_FALSE(DeviceList(dialog)->isEnabled());
+        dialog.accept();
+    }));
+    EXPECT_EQ(settings.device, -1);
 }

@@ -6,17 +6,20 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QTimer>
+#include <QTest>
 #include <functional>
 #include <limits>
 #include <vector>
 
+#include "app_test_support.h"
 #include "save_format_dialog.h"
 #include "settings_dialogs.h"
 
 namespace {
+
+using apptest::Focus;
+using apptest::PressKey;
 
 class SaveFormatDialog : public ::testing::Test {
 protected:
@@ -30,33 +33,11 @@ protected:
     }
     /// The ids of the checked radio buttons, in id order.
     static std::vector<int> CheckedRadios(const CSaveFormatDialog& dialog) {
-        std::vector<int> checked;
-        for (int id = IDC_SAVE_RATE_44100; id <= IDC_SAVE_16BIT; ++id) {
-            if (id == IDC_SAVE_CUSTOM_RATE) continue;
-            if (Button(dialog, id)->isChecked()) checked.push_back(id);
-        }
-        return checked;
-    }
-    static void PressKey(QWidget* target, int key) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(target, &press);
+        return apptest::CheckedRadios(dialog, IDC_SAVE_RATE_44100, IDC_SAVE_16BIT);
     }
     /// Runs EditSaveFormat on `format`, doing `act` on the open dialog.
     static bool EditWith(SaveFormat& format, const std::function<void(CSaveFormatDialog&)>& act) {
-        bool sawDialog = false;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<CSaveFormatDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QApplication::activeModalWidget()->close();
-                return;
-            }
-            sawDialog = true;
-            act(*dialog);
-            if (dialog->isVisible()) dialog->reject();
-        });
-        const bool accepted = EditSaveFormat(nullptr, format);
-        EXPECT_TRUE(sawDialog);
-        return accepted;
+        return apptest::WithModalDialog<CSaveFormatDialog>([&] { return EditSaveFormat(nullptr, format); }, act);
     }
 };
 
@@ -67,8 +48,7 @@ TEST_F(SaveFormatDialog, OpensWithTheDefaultsShown) {
     dialog.LoadFrom(SaveFormat{});
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("保存フォーマットの設定"));
-    EXPECT_EQ(CheckedRadios(dialog),
-              (std::vector<int>{IDC_SAVE_RATE_22050, IDC_SAVE_STEREO, IDC_SAVE_16BIT}));
+    EXPECT_EQ(CheckedRadios(dialog), (std::vector<int>{IDC_SAVE_RATE_22050, IDC_SAVE_STEREO, IDC_SAVE_16BIT}));
     EXPECT_EQ(CustomField(dialog)->text(), QStringLiteral("48000"));
     EXPECT_FALSE(CustomField(dialog)->isEnabled());
     EXPECT_EQ(dialog.Updating, 0);
@@ -83,8 +63,7 @@ TEST_F(SaveFormatDialog, ShowsEveryChoiceOfTheRecord) {
     CSaveFormatDialog dialog;
     dialog.LoadFrom(format);
     dialog.show();
-    EXPECT_EQ(CheckedRadios(dialog),
-              (std::vector<int>{IDC_SAVE_RATE_CUSTOM, IDC_SAVE_MONO, IDC_SAVE_8BIT}));
+    EXPECT_EQ(CheckedRadios(dialog), (std::vector<int>{IDC_SAVE_RATE_CUSTOM, IDC_SAVE_MONO, IDC_SAVE_8BIT}));
     EXPECT_EQ(CustomField(dialog)->text(), QStringLiteral("-12"));
     EXPECT_TRUE(CustomField(dialog)->isEnabled());
 }
@@ -207,4 +186,36 @@ TEST_F(SaveFormatDialog, CancelButtonEscapeAndCloseBoxChangeNothing) {
         EXPECT_EQ(format.rateChoice, RATE_44100);
         EXPECT_EQ(format.customRate, 48000);
     }
+}
+
+// What the keyboard and accessibility actions change is what OK stores, as
+// with clicks: radios set without a click (setChecked, toggle), the arrow
+// keys inside a group, Space, and typing into the custom-rate field.
+TEST_F(SaveFormatDialog, KeyboardAndAccessibilityChangesAreWhatOkStores) {
+    SaveFormat format;
+    ASSERT_TRUE(EditWith(format, [](CSaveFormatDialog& dialog) {
+        Button(dialog, IDC_SAVE_RATE_11025)->setChecked(true);
+        Button(dialog, IDC_SAVE_MONO)->toggle();
+        Focus(Button(dialog, IDC_SAVE_16BIT));
+        QTest::keyClick(Button(dialog, IDC_SAVE_16BIT), Qt::Key_Up);
+        EXPECT_TRUE(Button(dialog, IDC_SAVE_8BIT)->isChecked());
+        dialog.accept();
+    }));
+    EXPECT_EQ(format.rateChoice, RATE_11025);
+    EXPECT_EQ(format.channels, 1);
+    EXPECT_EQ(format.bits, 8);
+
+    ASSERT_TRUE(EditWith(format, [](CSaveFormatDialog& dialog) {
+        Button(dialog, IDC_SAVE_RATE_CUSTOM)->setChecked(true);
+        EXPECT_TRUE(CustomField(dialog)->isEnabled());
+        CustomField(dialog)->selectAll();
+        QTest::keyClicks(CustomField(dialog), QStringLiteral("8000"));
+        Focus(Button(dialog, IDC_SAVE_STEREO));
+        QTest::keyClick(Button(dialog, IDC_SAVE_STEREO), Qt::Key_Space);
+        dialog.accept();
+    }));
+    EXPECT_EQ(format.rateChoice, RATE_CUSTOM);
+    EXPECT_EQ(format.customRate, 8000);
+    EXPECT_EQ(format.channels, 2);
+    EXPECT_EQ(format.bits, 8);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <vector>
 
@@ -16,17 +17,32 @@ struct Working {
     std::vector<double> left, right;
 };
 
+// Both directions get buffers longer than the frames they convert; the
+// guard values past the end must survive, or a conversion wrote out of bounds.
+constexpr double kGuardSample = 99.0;
+constexpr std::uint8_t kGuardByte = 0xEE;
+constexpr std::size_t kGuardCount = 4;
+
 Working Decode(int channels, int bits, int sourceFrames, const Bytes& raw, int workingFrames) {
-    Working w{std::vector<double>(static_cast<std::size_t>(workingFrames), 99.0),
-              std::vector<double>(static_cast<std::size_t>(workingFrames), 99.0)};
+    const std::size_t size = static_cast<std::size_t>(workingFrames) + kGuardCount;
+    Working w{std::vector<double>(size, kGuardSample), std::vector<double>(size, kGuardSample)};
     PcmToWorking(channels, bits, sourceFrames, raw, workingFrames, w.left, w.right);
+    for (std::vector<double>* channel : {&w.left, &w.right}) {
+        EXPECT_EQ(std::vector<double>(channel->end() - kGuardCount, channel->end()),
+                  std::vector<double>(kGuardCount, kGuardSample))
+            << "decoding wrote past " << workingFrames << " frames";
+        channel->resize(static_cast<std::size_t>(workingFrames));
+    }
     return w;
 }
 
 Bytes Encode(const std::vector<double>& left, const std::vector<double>& right, int channels, int bits) {
-    Bytes out(left.size() * static_cast<std::size_t>(channels * bits / 8) + 4, 0xEE);
+    const std::size_t size = left.size() * static_cast<std::size_t>(channels * bits / 8);
+    Bytes out(size + kGuardCount, kGuardByte);
     WorkingToPcm(left, right, static_cast<int>(left.size()), channels, bits, out);
-    out.resize(out.size() - 4);
+    EXPECT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(size), out.end()), Bytes(kGuardCount, kGuardByte))
+        << "encoding wrote past " << left.size() << " frames";
+    out.resize(size);
     return out;
 }
 

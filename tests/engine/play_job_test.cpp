@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -111,7 +112,7 @@ protected:
 
     bool Prepare(const std::vector<void*>& modules, const std::string& source, const std::string& output,
                  const PcmFormat& format, int device = -1) {
-        return engine_.PrepareJob(modules, source, output, format.channels, format.rate, format.bits,
+        return engine_->PrepareJob(modules, source, output, format.channels, format.rate, format.bits,
                                   SourceBlockFrames, device);
     }
 
@@ -119,7 +120,7 @@ protected:
     Bytes Save(const std::vector<void*>& modules, const std::string& source, const PcmFormat& format) {
         const std::string output = dir_.Path("saved.wav");
         EXPECT_TRUE(Prepare(modules, source, output, format, -1));
-        EXPECT_TRUE(engine_.StartSave());
+        EXPECT_TRUE(engine_->StartSave());
         ExpectNextMessage(WM_WAVE_SAVE_ENDED, 1);
         return SavedPcm(output, format);
     }
@@ -127,10 +128,10 @@ protected:
     // Plays `source` to its end and returns what the device received.
     Bytes PlayToEnd(const std::vector<void*>& modules, const std::string& source, const PcmFormat& format) {
         EXPECT_TRUE(Prepare(modules, source, "", format, -1));
-        EXPECT_TRUE(engine_.StartPlay());
+        EXPECT_TRUE(engine_->StartPlay());
         ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
-        EXPECT_EQ(engine_.State(), WS_IDLE);
-        EXPECT_EQ(engine_.Consumed(), engine_.DataSize());
+        EXPECT_EQ(engine_->State(), WS_IDLE);
+        EXPECT_EQ(engine_->Consumed(), engine_->DataSize());
         return ReadFileBytes(capture_);
     }
 
@@ -149,7 +150,8 @@ protected:
     TempDir dir_;
     std::string capture_;
     WindowInbox inbox_;
-    CWaveFile engine_{inbox_.Target()};
+    /// The one engine of the process; a test may replace it.
+    std::unique_ptr<CWaveFile> engine_ = std::make_unique<CWaveFile>(inbox_.Target());
 };
 
 TEST_F(PlayJob, DeviceReceivesWhatASaveWritesU8Mono11025) {
@@ -213,7 +215,7 @@ TEST_F(PlayJob, SourceShorterThanOneBlockEndsByItselfOnce) {
     ExpectNoMessage();
     EXPECT_EQ(Counter(counter, "DestructerCalls"), 1);
     EXPECT_EQ(Counter(counter, "EffectEntCalls"), 1);
-    EXPECT_FALSE(engine_.StopPlay()) << "the job has already ended";
+    EXPECT_FALSE(engine_->StopPlay()) << "the job has already ended";
 }
 
 TEST_F(PlayJob, SourceWithoutDataEndsByItself) {
@@ -221,10 +223,10 @@ TEST_F(PlayJob, SourceWithoutDataEndsByItself) {
     TestPlugin counter("passthrough");
     const PcmFormat format{2, 44100, 16};
     ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format));
-    ASSERT_TRUE(engine_.StartPlay());
+    ASSERT_TRUE(engine_->StartPlay());
     ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
     ExpectNoMessage();
-    EXPECT_EQ(engine_.State(), WS_IDLE);
+    EXPECT_EQ(engine_->State(), WS_IDLE);
     EXPECT_EQ(Counter(counter, "EffectEntCalls"), 0);
     EXPECT_EQ(Counter(counter, "DestructerCalls"), 1);
 }
@@ -241,12 +243,12 @@ TEST_F(PlayJob, StopDuringPlaybackClosesTheDeviceAndCallsEachDestructerOnce) {
 
     for (int job = 1; job <= 2; ++job) {  // the second job finds every buffer back
         ASSERT_TRUE(Prepare(modules, source, "", format));
-        ASSERT_TRUE(engine_.StartPlay());
+        ASSERT_TRUE(engine_->StartPlay());
         std::this_thread::sleep_for(300ms);
-        ASSERT_EQ(engine_.State(), WS_PLAYING);
-        EXPECT_TRUE(engine_.StopPlay());
-        EXPECT_EQ(engine_.State(), WS_IDLE);
-        EXPECT_LT(engine_.Consumed(), engine_.DataSize());
+        ASSERT_EQ(engine_->State(), WS_PLAYING);
+        EXPECT_TRUE(engine_->StopPlay());
+        EXPECT_EQ(engine_->State(), WS_IDLE);
+        EXPECT_LT(engine_->Consumed(), engine_->DataSize());
 
         // Closed: the capture stops growing, and it holds sound.
         const auto size = std::filesystem::file_size(capture_);
@@ -263,13 +265,14 @@ TEST_F(PlayJob, StopDuringPlaybackClosesTheDeviceAndCallsEachDestructerOnce) {
 }
 
 TEST_F(PlayJob, QuittingTheWorkerWhilePlayingSilencesTheDeviceFirst) {
-    // A second engine, quit and destroyed mid-playback (the window closing
+    // An engine quit and destroyed mid-playback (the window closing
     // without a stop): its buffers are freed, so the device must be closed
     // before that, or SDL's audio thread would read freed memory.
     setenv("SDL_DISKAUDIODELAY", "20", 1);
     const std::string source =
         WriteSource("long.wav", PcmWav(2, 44100, 16, Pattern16Samples(SourceBlockFrames * 10, 2)));
     const PcmFormat format{2, 44100, 16};
+    engine_.reset();  // one engine per process
     {
         WindowInbox inbox;
         CWaveFile closing(inbox.Target());
@@ -285,9 +288,10 @@ TEST_F(PlayJob, QuittingTheWorkerWhilePlayingSilencesTheDeviceFirst) {
         EXPECT_EQ(inbox.Pending(), 0u);
     }
     // The sound system is free again for the next engine.
+    engine_ = std::make_unique<CWaveFile>(inbox_.Target());
     ASSERT_TRUE(Prepare({}, source, "", format));
-    EXPECT_TRUE(engine_.StartPlay());
-    EXPECT_TRUE(engine_.StopPlay());
+    EXPECT_TRUE(engine_->StartPlay());
+    EXPECT_TRUE(engine_->StopPlay());
 }
 
 TEST_F(PlayJob, StopWhileABlockIsBeingProducedEndsTheJob) {
@@ -295,7 +299,7 @@ TEST_F(PlayJob, StopWhileABlockIsBeingProducedEndsTheJob) {
         WriteSource("long.wav", PcmWav(1, 22050, 16, Pattern16Samples(SourceBlockFrames * 10, 1)));
     TestPlugin stall("stall");
     ASSERT_TRUE(Prepare({stall.Handle()}, source, "", PcmFormat{1, 22050, 16}));
-    ASSERT_TRUE(engine_.StartPlay());
+    ASSERT_TRUE(engine_->StartPlay());
     // The first returned buffer's refill now waits inside EffectEnt until
     // the window's stop reaches the plug-in.
     std::atomic_ref<int>(*stall.Symbol<int>("StallInEffectEnt")).store(1);
@@ -303,8 +307,8 @@ TEST_F(PlayJob, StopWhileABlockIsBeingProducedEndsTheJob) {
         std::this_thread::sleep_for(5ms);
     }
     ASSERT_EQ(Counter(stall, "Stalling"), 1);
-    EXPECT_TRUE(engine_.StopPlay());
-    EXPECT_EQ(engine_.State(), WS_IDLE);
+    EXPECT_TRUE(engine_->StopPlay());
+    EXPECT_EQ(engine_->State(), WS_IDLE);
     EXPECT_EQ(Counter(stall, "DestructerCalls"), 1);
     ExpectNoMessage();
 }
@@ -319,9 +323,9 @@ TEST_F(PlayJob, StopRacingTheEndRunsTheEndHandlingOnce) {
     int ended = 0;
     for (int job = 1; job <= 30; ++job) {
         ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format));
-        ASSERT_TRUE(engine_.StartPlay());
+        ASSERT_TRUE(engine_->StartPlay());
         std::this_thread::sleep_for(std::chrono::milliseconds(job % 10 * 2));
-        const bool stoppedByWindow = engine_.StopPlay();
+        const bool stoppedByWindow = engine_->StopPlay();
         if (!stoppedByWindow) {
             ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);  // the job ended by itself first
             ++ended;
@@ -329,7 +333,7 @@ TEST_F(PlayJob, StopRacingTheEndRunsTheEndHandlingOnce) {
             ++stopped;
         }
         ExpectNoMessage(20ms);
-        EXPECT_EQ(engine_.State(), WS_IDLE);
+        EXPECT_EQ(engine_->State(), WS_IDLE);
         EXPECT_EQ(Counter(counter, "DestructerCalls"), job);
     }
     EXPECT_EQ(stopped + ended, 30);
@@ -340,14 +344,14 @@ TEST_F(PlayJob, DeviceIndexThatDoesNotExistFailsStartPlay) {
     TestPlugin counter("passthrough");
     const PcmFormat format{1, 11025, 8};
     ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format, WaveOutDeviceCount()));
-    EXPECT_FALSE(engine_.StartPlay());
-    EXPECT_EQ(engine_.State(), WS_IDLE);
+    EXPECT_FALSE(engine_->StartPlay());
+    EXPECT_EQ(engine_->State(), WS_IDLE);
     EXPECT_EQ(Counter(counter, "DestructerCalls"), 0) << "a job that never started is not ended";
     ExpectNoMessage();
 
     // The next job, on the default device, plays.
     ASSERT_TRUE(Prepare({counter.Handle()}, source, "", format, -1));
-    EXPECT_TRUE(engine_.StartPlay());
+    EXPECT_TRUE(engine_->StartPlay());
     ExpectNextMessage(WM_WAVE_PLAY_ENDED, 0);
     EXPECT_EQ(Counter(counter, "ConstructerCalls"), 2);
     EXPECT_EQ(Counter(counter, "DestructerCalls"), 1);
@@ -361,8 +365,8 @@ TEST_F(PlayJob, WithoutSoundNoDeviceIsListedAndSavingStillWorks) {
     const PcmFormat format{2, 22050, 16};
 
     ASSERT_TRUE(Prepare({}, source, "", format));
-    EXPECT_FALSE(engine_.StartPlay());
-    EXPECT_EQ(engine_.State(), WS_IDLE);
+    EXPECT_FALSE(engine_->StartPlay());
+    EXPECT_EQ(engine_->State(), WS_IDLE);
 
     const Bytes saved = Save({}, source, format);
     const Bytes samples = Pattern16Samples(frames, 2);

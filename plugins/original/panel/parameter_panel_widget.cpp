@@ -55,11 +55,6 @@ const std::array<ChannelBox, 3> kChannelBoxes{{
 
 }  // namespace
 
-template <class Control>
-Control* CParameterPanel::Find(int id) const {
-    return static_cast<Control*>(controls_.at(id));
-}
-
 CParameterPanel::CParameterPanel(QWidget* parent) : QWidget(parent) {
     controls_ = dialogkit::BuildControls(this, ParameterPanelLayout());
     dialogkit::SetFixedDialogSize(this, kPanelWidth, kPanelHeight);
@@ -74,7 +69,7 @@ CParameterPanel::CParameterPanel(QWidget* parent) : QWidget(parent) {
         if (textWidth > label->width()) label->resize(textWidth, label->height());
     }
     for (std::size_t band = 0; band < kBandBoxes.size(); ++band) {
-        Find<QCheckBox>(kBandBoxes[band])->setAccessibleName(QString::fromUtf8(kBandLabels[band]) + " Hz");
+        Get<QCheckBox>(kBandBoxes[band])->setAccessibleName(QString::fromUtf8(kBandLabels[band]) + " Hz");
     }
     ConnectControls();
     RefreshPanel(dialogkit::kNoId);
@@ -84,20 +79,21 @@ void CParameterPanel::ConnectControls() {
     for (std::size_t pair = 0; pair < kPairs.size(); ++pair) {
         // valueChanged covers dragging (the value follows the thumb), the
         // keyboard and clicks on the groove alike.
-        connect(Find<QSlider>(kPairs[pair].sliderId), &QSlider::valueChanged, this,
+        connect(Get<QSlider>(kPairs[pair].sliderId), &QSlider::valueChanged, this,
                 [this, pair](int position) { OnSliderMoved(pair, position); });
-        connect(Find<QLineEdit>(kPairs[pair].editId), &QLineEdit::textChanged, this,
+        connect(Get<QLineEdit>(kPairs[pair].editId), &QLineEdit::textChanged, this,
                 [this, pair](const QString& text) { OnEditChanged(pair, text); });
     }
+    // toggled, not clicked: Space and accessibility actions count as a click
+    // does; the panel's own refreshes are dropped by PanelUpdating.
     for (int boxId : kBandBoxes) {
-        connect(Find<QCheckBox>(boxId), &QCheckBox::clicked, this, [this] { OnBandClicked(); });
+        connect(Get<QCheckBox>(boxId), &QCheckBox::toggled, this, [this] { OnBandToggled(); });
     }
     for (const ChannelBox& box : kChannelBoxes) {
-        connect(Find<QCheckBox>(box.boxId), &QCheckBox::clicked, this,
-                [this, id = box.boxId] { OnChannelClicked(id); });
+        connect(Get<QCheckBox>(box.boxId), &QCheckBox::toggled, this, [this, id = box.boxId] { OnChannelToggled(id); });
     }
     for (const ParameterPreset& preset : ParameterPresets()) {
-        connect(Find<QPushButton>(preset.buttonId), &QPushButton::clicked, this, [this, &preset] {
+        connect(Get<QPushButton>(preset.buttonId), &QPushButton::clicked, this, [this, &preset] {
             StorePreset(preset);
             RefreshPanel(dialogkit::kNoId);
         });
@@ -107,26 +103,26 @@ void CParameterPanel::ConnectControls() {
 void CParameterPanel::RefreshPanel(int except) {
     panelUpdating_ = 1;
     for (const SliderEditPair& pair : kPairs) {
-        Find<QSlider>(pair.sliderId)->setRange(pair.minimum, pair.maximum);
+        Get<QSlider>(pair.sliderId)->setRange(pair.minimum, pair.maximum);
     }
     if (except != kBandBoxes[0]) {
         const std::int32_t mask = BandMask.load(kRelaxed);
         for (std::size_t band = 0; band < kBandBoxes.size(); ++band) {
-            Find<QCheckBox>(kBandBoxes[band])->setChecked(((mask >> band) & 1) != 0);
+            Get<QCheckBox>(kBandBoxes[band])->setChecked(((mask >> band) & 1) != 0);
         }
     }
     for (const ChannelBox& box : kChannelBoxes) {
-        if (except != box.boxId) Find<QCheckBox>(box.boxId)->setChecked(box.parameter->load(kRelaxed) != 0);
+        if (except != box.boxId) Get<QCheckBox>(box.boxId)->setChecked(box.parameter->load(kRelaxed) != 0);
     }
     for (const SliderEditPair& pair : kPairs) {
         if (except == pair.sliderId) continue;
-        Find<QSlider>(pair.sliderId)
+        Get<QSlider>(pair.sliderId)
             ->setValue(SliderPositionFor(pair.parameter->load(kRelaxed), pair.minimum, pair.maximum));
     }
     for (const SliderEditPair& pair : kPairs) {
         if (except == pair.editId) continue;
         const double shown = pair.shownValue(pair.parameter->load(kRelaxed));
-        Find<QLineEdit>(pair.editId)->setText(QString::fromStdString(FixedText(shown, pair.decimals)));
+        Get<QLineEdit>(pair.editId)->setText(QString::fromStdString(FixedText(shown, pair.decimals)));
     }
     panelUpdating_ = 0;
 }
@@ -145,21 +141,22 @@ void CParameterPanel::OnEditChanged(std::size_t pair, const QString& text) {
     RefreshPanel(kPairs[pair].editId);
 }
 
-void CParameterPanel::OnBandClicked() {
+void CParameterPanel::OnBandToggled() {
     if (panelUpdating_) return;
     // Rationale: only the nine shown bands are kept; any higher bit of the
-    // initial all-ones mask is cleared by the first click.
+    // initial all-ones mask is cleared by the first change.
     std::int32_t mask = 0;
     for (std::size_t band = 0; band < kBandBoxes.size(); ++band) {
-        if (Find<QCheckBox>(kBandBoxes[band])->isChecked()) mask |= std::int32_t{1} << band;
+        if (Get<QCheckBox>(kBandBoxes[band])->isChecked()) mask |= std::int32_t{1} << band;
     }
     BandMask.store(mask, kRelaxed);
     RefreshPanel(kBandBoxes[0]);
 }
 
-void CParameterPanel::OnChannelClicked(int boxId) {
+void CParameterPanel::OnChannelToggled(int boxId) {
+    if (panelUpdating_) return;
     for (const ChannelBox& box : kChannelBoxes) {
-        if (box.boxId == boxId) box.parameter->store(Find<QCheckBox>(boxId)->isChecked() ? 1 : 0, kRelaxed);
+        if (box.boxId == boxId) box.parameter->store(Get<QCheckBox>(boxId)->isChecked() ? 1 : 0, kRelaxed);
     }
     RefreshPanel(boxId);
 }

@@ -5,7 +5,8 @@
 #pragma once
 
 #include <QWidget>
-#include <map>
+
+#include "dialog_table.h"
 
 namespace parampanel {
 
@@ -27,13 +28,15 @@ private:
     void ConnectControls();
     void OnSliderMoved(std::size_t pair, int position);
     void OnEditChanged(std::size_t pair, const QString& text);
-    void OnBandClicked();
-    void OnChannelClicked(int boxId);
+    void OnBandToggled();
+    void OnChannelToggled(int boxId);
 
     template <class Control>
-    Control* Find(int id) const;
+    Control* Get(int id) const {
+        return dialogkit::Get<Control>(controls_, id);
+    }
 
-    std::map<int, QWidget*> controls_;
+    dialogkit::ControlMap controls_;
     int panelUpdating_ = 0;
 };
 

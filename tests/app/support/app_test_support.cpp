@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -125,6 +128,26 @@ std::vector<std::string> ReadPluginLog(const std::filesystem::path& log) {
     std::ifstream in(log);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+std::vector<int> CheckedRadios(const dialogkit::TableDialog& dialog, int first, int last) {
+    std::vector<int> checked;
+    for (int id = first; id <= last; ++id) {
+        auto* radio = qobject_cast<QRadioButton*>(dialog.Control(id));
+        if (radio && radio->isChecked()) checked.push_back(id);
+    }
+    return checked;
+}
+
+void Focus(QWidget* control) {
+    control->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(control->window()));
+    control->setFocus();
+}
+
+void PressKey(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
 }
 
 }  // namespace apptest

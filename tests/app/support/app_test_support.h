@@ -4,7 +4,11 @@
 // shows, and waiting with the event loop running.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <QStringList>
 #include <filesystem>
 #include <functional>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "main_dialog.h"
+#include "table_dialog.h"
 #include "messages.h"
 
 namespace apptest {
@@ -79,5 +84,36 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
 std::filesystem::path StartPluginLog(const std::filesystem::path& folder);
 /// The lines of the plug-ins' call log.
 std::vector<std::string> ReadPluginLog(const std::filesystem::path& log);
+
+/// The ids of the checked radio buttons of `dialog` among `first` .. `last`.
+std::vector<int> CheckedRadios(const dialogkit::TableDialog& dialog, int first, int last);
+
+/// Gives `control` the keyboard focus in its active window, as arrow keys
+/// move only from the focused radio.
+void Focus(QWidget* control);
+
+/// Sends one press of `key` to `target`.
+void PressKey(QWidget* target, int key);
+
+/// Runs `run`, which opens a modal dialog, and does `act` on that dialog once
+/// it is up (the test fails if it is not a `Dialog`); a dialog still open
+/// afterwards is cancelled. Returns what `run` returned.
+template <class Dialog>
+bool WithModalDialog(const std::function<bool()>& run, const std::function<void(Dialog&)>& act) {
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QApplication::activeModalWidget()->close();
+            return;
+        }
+        sawDialog = true;
+        act(*dialog);
+        if (dialog->isVisible()) dialog->reject();
+    });
+    const bool accepted = run();
+    EXPECT_TRUE(sawDialog);
+    return accepted;
+}
 
 }  // namespace apptest

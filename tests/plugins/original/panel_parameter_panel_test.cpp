@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -215,10 +216,41 @@ TEST_F(ParameterPanelTest, ChannelBoxesWriteTheirFlags) {
     EXPECT_EQ(BandMask.load(), -1);  // channel boxes leave the bands alone
 }
 
+// The keyboard and accessibility actions change the block as the mouse does:
+// arrow and Page keys on the sliders, typed text, Space on a box and boxes
+// set without a click.
+TEST_F(ParameterPanelTest, KeyboardAndAccessibilityChangesReachTheBlock) {
+    QTest::keyClick(Slider(1007), Qt::Key_Right);
+    EXPECT_DOUBLE_EQ(PitchOctaves.load(), 0.001);
+    EXPECT_EQ(Text(1008), "0.001");
+    QTest::keyClick(Slider(1009), Qt::Key_End);
+    EXPECT_DOUBLE_EQ(SpeedExponent.load(), 1.0);
+    EXPECT_EQ(Text(1010), "2.000");
+    Slider(1023)->setValue(250);
+    EXPECT_DOUBLE_EQ(ReverbAmount.load(), 0.25);
+    Edit(1018)->selectAll();
+    QTest::keyClicks(Edit(1018), "40");
+    EXPECT_DOUBLE_EQ(ApplyRatio.load(), 0.4);
+    EXPECT_EQ(Slider(1011)->value(), 400);
+
+    Box(1012)->setChecked(false);
+    EXPECT_EQ(BandMask.load(), 0x1FE);
+    Box(1021)->toggle();
+    EXPECT_EQ(BandMask.load(), 0x0FE);
+    QTest::keyClick(Box(1002), Qt::Key_Space);
+    EXPECT_EQ(ProcessMono.load(), 1);
+    Box(1003)->setChecked(false);
+    EXPECT_EQ(ProcessLeft.load(), 0);
+    Box(1004)->toggle();
+    EXPECT_EQ(ProcessRight.load(), 0);
+    // The other boxes kept what they showed.
+    EXPECT_TRUE(Box(1002)->isChecked());
+    EXPECT_FALSE(Box(1012)->isChecked());
+}
+
 TEST_F(ParameterPanelTest, TabOrderFollowsTheTemplate) {
-    const std::vector<int> expected = {1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1019,
-                                       1020, 1021, 1011, 1018, 1023, 1024, 1002, 1003, 1004, 1000, 1001,
-                                       1005, 1006, 1022};
+    const std::vector<int> expected = {1007, 1008, 1009, 1010, 1012, 1013, 1014, 1015, 1016, 1017, 1019, 1020, 1021,
+                                       1011, 1018, 1023, 1024, 1002, 1003, 1004, 1000, 1001, 1005, 1006, 1022};
     std::vector<int> order;
     for (QWidget* w = panel_->nextInFocusChain(); w != panel_; w = w->nextInFocusChain()) {
         if (!panel_->isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus)) continue;
@@ -242,8 +274,7 @@ TEST_F(ParameterPanelTest, StaticTextsAreShownWhole) {
     int labels = 0;
     for (QLabel* label : panel_->findChildren<QLabel*>()) {
         ++labels;
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
-            << label->text().toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << label->text().toStdString();
         EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
     }
     EXPECT_EQ(labels, 15);
