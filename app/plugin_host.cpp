@@ -1,27 +1,21 @@
-// Loading the effect plug-ins with dlopen, checking their entry points, and
-// ending them in order at shut-down.
+// The panel side of the effect plug-ins: Start_Dialog as each is loaded,
+// End_Dialog at shut-down, both guarded against plug-ins that throw.
 #include "plugin_host.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
-
-#include "plugin_scan.h"
+#include <exception>
 
 namespace {
 
-constexpr const char* kProcessingEntries[] = {"EffectStop", "Constructer", "Destructer", "EffectEnt"};
-
-void ReportSkipped(const std::string& path, const char* reason) {
-    std::fprintf(stderr, "ZarevoPlusApp: plug-in %s skipped: %s\n", path.c_str(), reason);
-}
-
-/// The first processing entry point `module` lacks, or null when it has all four.
-const char* MissingProcessingEntry(void* module) {
-    for (const char* name : kProcessingEntries) {
-        if (!dlsym(module, name)) return name;
+/// The text of the exception being handled, for the one line on stderr.
+std::string CurrentExceptionText() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an exception that is not a std::exception";
     }
-    return nullptr;
 }
 
 }  // namespace
@@ -32,51 +26,36 @@ PluginHost::~PluginHost() {
 }
 
 void PluginHost::LoadFrom(const std::string& folder, QWidget* parent) {
-    for (const std::string& path : FindPluginFiles(folder)) {
-        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module) {
-            const char* reason = dlerror();
-            ReportSkipped(path, reason ? reason : "cannot be loaded");
-            continue;
+    plugins_.LoadFrom(folder, [this, parent](const LoadedPlugin& plugin) {
+        void* page = nullptr;
+        try {
+            page = plugin.startDialog(parent);
+        } catch (...) {
+            ReportPluginSkipped(plugin.path, "Start_Dialog threw: " + CurrentExceptionText());
+            return false;
         }
-        auto startDialog = reinterpret_cast<ZarevoStartDialogFn>(dlsym(module, "Start_Dialog"));
-        if (!startDialog) {
-            ReportSkipped(path, "it exports no Start_Dialog");
-            dlclose(module);
-            continue;
-        }
-        // Rationale: the engine calls every processing entry of every module;
-        // a library without one of them would be called through a null pointer.
-        if (const char* missing = MissingProcessingEntry(module)) {
-            const std::string reason = std::string("it exports no ") + missing;
-            ReportSkipped(path, reason.c_str());
-            dlclose(module);
-            continue;
-        }
-        Plugin plugin;
-        plugin.path = path;
-        plugin.startDialog = startDialog;
-        plugin.endDialog = reinterpret_cast<ZarevoEndDialogFn>(dlsym(module, "End_Dialog"));
-        modules_.push_back(module);
-        plugins_.push_back(plugin);
-        plugins_.back().page = static_cast<QWidget*>(startDialog(parent));
-    }
+        paths_.push_back(plugin.path);
+        endDialogs_.push_back(plugin.endDialog);
+        pages_.emplace_back(static_cast<QWidget*>(page));
+        return true;
+    });
 }
 
 void PluginHost::EndDialogs() {
     if (dialogsEnded_) return;
     dialogsEnded_ = true;
-    for (Plugin& plugin : plugins_) {
-        if (plugin.endDialog) plugin.endDialog();
+    for (std::size_t i = 0; i < endDialogs_.size(); ++i) {
+        if (!endDialogs_[i]) continue;
+        try {
+            endDialogs_[i]();
+        } catch (...) {
+            std::fprintf(stderr, "%s: plug-in %s: End_Dialog threw: %s\n", program_invocation_short_name,
+                         paths_[i].c_str(), CurrentExceptionText().c_str());
+        }
     }
-    for (Plugin& plugin : plugins_) {
-        delete plugin.page.data();
+    for (QPointer<QWidget>& page : pages_) {
+        delete page.data();
     }
 }
 
-void PluginHost::Unload() {
-    for (void* module : modules_) {
-        if (module) dlclose(module);
-    }
-    modules_.clear();
-}
+void PluginHost::Unload() { plugins_.Unload(); }

@@ -1,6 +1,6 @@
-// The loaded effect plug-ins of the main window: their library handles (the
-// chain handed to every job), their paths, their two panel entry points and
-// the panels they created. Filled once at start-up, emptied at shut-down.
+// The effect plug-ins of the main window: the loaded set (the chain handed
+// to every job) and the panel each plug-in created in it. Filled once at
+// start-up, emptied at shut-down.
 #pragma once
 
 #include <QPointer>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "zarevo_plugin.h"
+#include "plugin_set.h"
 
 class PluginHost {
 public:
@@ -18,36 +18,31 @@ public:
     PluginHost(const PluginHost&) = delete;
     PluginHost& operator=(const PluginHost&) = delete;
 
-    /// Loads every "Zarevo_*.so" of `folder` in byte-wise name order and lets
-    /// each create its panel as a child of `parent` (Start_Dialog). A library
-    /// that cannot be loaded, lacks Start_Dialog, or lacks one of the four
-    /// processing entry points is unloaded and skipped, with its path and the
-    /// reason on stderr. Call once.
+    /// Loads the plug-ins of `folder` (see PluginSet) and lets each create its
+    /// panel as a child of `parent` (Start_Dialog) right after it is loaded.
+    /// A plug-in whose Start_Dialog throws is left out, with the reason on
+    /// stderr. Call once.
     void LoadFrom(const std::string& folder, QWidget* parent);
 
     /// The dlopen handles of the kept plug-ins, in tab and chain order.
-    const std::vector<void*>& Modules() const { return modules_; }
-    std::size_t Count() const { return plugins_.size(); }
-    const std::string& Path(std::size_t index) const { return plugins_[index].path; }
+    const std::vector<void*>& Modules() const { return plugins_.Modules(); }
+    std::size_t Count() const { return pages_.size(); }
+    const std::string& Path(std::size_t index) const { return paths_[index]; }
     /// The panel plug-in `index` created; null when it returned none or it is gone.
-    QWidget* Page(std::size_t index) const { return plugins_[index].page; }
+    QWidget* Page(std::size_t index) const { return pages_[index]; }
 
     /// Calls every End_Dialog in chain order (a library without one is
-    /// skipped), then deletes any panel still alive: its code is about to be
-    /// unloaded, so it must not outlive the library.
+    /// skipped, one that throws is reported), then deletes any panel still
+    /// alive: its code is about to be unloaded, so it must not outlive the
+    /// library.
     void EndDialogs();
     /// Unloads every library in chain order and empties the module list.
     void Unload();
 
 private:
-    struct Plugin {
-        std::string path;
-        ZarevoStartDialogFn startDialog = nullptr;
-        ZarevoEndDialogFn endDialog = nullptr;  // null: the library has none
-        QPointer<QWidget> page;
-    };
-
-    std::vector<void*> modules_;
-    std::vector<Plugin> plugins_;
+    PluginSet plugins_;
+    std::vector<std::string> paths_;
+    std::vector<ZarevoEndDialogFn> endDialogs_;  // null: the library has none
+    std::vector<QPointer<QWidget>> pages_;
     bool dialogsEnded_ = false;
 };

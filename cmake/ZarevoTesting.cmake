@@ -1,5 +1,6 @@
 # One way to add a GoogleTest suite:
-#   zarevo_add_test(<name> SOURCES ... [LIBRARIES ...] [ENVIRONMENT NAME=value] [LABELS label] [QT])
+#   zarevo_add_test(<name> SOURCES ... [LIBRARIES ...] [ENVIRONMENT NAME=value] [LABELS label] [QT] [SERIAL])
+# SERIAL: the suite runs alone (it plays through a real sound server).
 # builds tests/<name> and registers every TEST with ctest.
 # QT: the suite starts a QApplication. It links the shared Qt test support
 # (one QApplication for the whole run, on the offscreen platform unless
@@ -10,7 +11,7 @@ include(GoogleTest)
 find_package(GTest REQUIRED)
 
 function(zarevo_add_test name)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT;SERIAL" "" "SOURCES;LIBRARIES;ENVIRONMENT;LABELS" ${ARGN})
   if(ARG_ENVIRONMENT MATCHES "^QT_QPA_PLATFORM=")
     set(ARG_QT TRUE)
   endif()
@@ -52,6 +53,11 @@ function(zarevo_add_test name)
   endif()
   if(ARG_LABELS)
     list(APPEND test_properties LABELS "${ARG_LABELS}")
+  endif()
+  # Suites that play through a real sound server run alone, so the other
+  # suites' load cannot starve the server into an underrun.
+  if(ARG_SERIAL)
+    list(APPEND test_properties RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"

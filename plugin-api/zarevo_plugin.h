@@ -1,10 +1,17 @@
 /*
- * zarevo_plugin.h: the interface between ZarevoPlusApp and its effect plug-ins.
+ * zarevo_plugin.h: the interface between ZarevoPlus and its effect plug-ins.
  *
  * A plug-in is a shared library named "Zarevo_<caption>.so" placed next to the
- * program. It exports exactly the six functions below with C linkage; the
- * program loads it with dlopen and binds the functions by name. This header is
- * plain C (usable from C and C++) and is all a plug-in author needs.
+ * program. It exports the six functions below with C linkage (and, since
+ * version 2, optionally Describe_Parameters); the program loads it with dlopen
+ * and binds the functions by name. This header is plain C (usable from C and
+ * C++) and is all a plug-in author needs; zarevo_plugin.map is the linker
+ * version script that exports exactly these names.
+ *
+ * Two programs load plug-ins, in the same way and in the same order: the
+ * window (ZarevoPlusApp) and the headless renderer (zarevo-render). The
+ * renderer never calls Start_Dialog or End_Dialog and has no window thread of
+ * its own; its main thread plays the window thread's part.
  *
  * Two threads call a plug-in:
  *   [window]  the program's GUI thread: panel, parameters, EffectStop.
@@ -15,14 +22,14 @@
  *
  * The life of a plug-in:
  *   1. load (dlopen), once per run of the program;
- *   2. Start_Dialog [window]: create the parameter panel;
+ *   2. Start_Dialog [window]: create the parameter panel (window only);
  *   3. for every play or save job, on the worker:
  *        Constructer, then EffectEnt once per block, then Destructer;
  *      EffectStop [window] may arrive at any time between Constructer and
  *      Destructer. When the source cannot be opened, or the sound device or
  *      output file cannot be, the job ends after Constructer with no
  *      Destructer: the next Constructer must tolerate that.
- *   4. End_Dialog [window]: destroy the panel;
+ *   4. End_Dialog [window]: destroy the panel (window only);
  *   5. unload (dlclose).
  *
  * All loaded plug-ins form one chain in byte-wise order of their file names;
@@ -30,13 +37,23 @@
  * next one's input. Each library is loaded once, so a plug-in keeps its state
  * in module-wide variables; there is no instance handle.
  *
+ * No entry point may throw a C++ exception or longjmp out of the call: catch
+ * everything inside, and report trouble through the results described below.
+ * The program guards Start_Dialog and End_Dialog (a plug-in whose Start_Dialog
+ * throws is left out of the chain), but an exception that leaves a processing
+ * entry point ends the job at best.
+ *
  * Version history:
  *   1  the six entry points, ChannelBuffers, ZarevoResizeOutputFn.
+ *   2  the optional Describe_Parameters: named parameters (kind, range,
+ *      default, get and set) and named presets, so that tools without a
+ *      window (zarevo-render) can set a plug-in up. Plug-ins without it load
+ *      and run as in version 1. The rule that no entry point throws.
  */
 #ifndef ZAREVO_PLUGIN_H
 #define ZAREVO_PLUGIN_H
 
-#define ZAREVO_PLUGIN_API_VERSION 1
+#define ZAREVO_PLUGIN_API_VERSION 2
 
 #if defined(__GNUC__)
 #define ZAREVO_PLUGIN_EXPORT __attribute__((visibility("default")))
@@ -71,7 +88,7 @@ typedef struct ChannelBuffers {
 typedef void (*ZarevoResizeOutputFn)(int n);
 
 /*
- * [window] once, right after the library is loaded.
+ * [window] once, right after the library is loaded; only the window calls it.
  * parent: the program's main window, a QWidget* passed as void*; valid until
  *         End_Dialog returns.
  * Creates the plug-in's parameter panel (a QWidget without caption, hidden,
@@ -79,14 +96,16 @@ typedef void (*ZarevoResizeOutputFn)(int n);
  * QWidget* in a void*. The program places, shows and hides it over its tab
  * page; the plug-in keeps ownership and destroys it in End_Dialog.
  * Returning NULL is allowed: the plug-in still gets a tab (an empty one).
- * A library that does not export Start_Dialog is not loaded.
+ * A library that does not export Start_Dialog is not loaded. One whose
+ * Start_Dialog throws gets no tab and no place in the chain, and stays loaded
+ * (unused) until the program ends, as it may have left widgets behind.
  */
 typedef void* (*ZarevoStartDialogFn)(void* parent);
 ZAREVO_PLUGIN_EXPORT void* Start_Dialog(void* parent);
 
 /*
  * [window] once, when the main window closes, after any running job has been
- * stopped and before the library is unloaded.
+ * stopped and before the library is unloaded; only the window calls it.
  * Destroys the panel created by Start_Dialog. The result is ignored.
  * Optional: a library without it is unloaded without the call.
  */
@@ -125,11 +144,9 @@ ZAREVO_PLUGIN_EXPORT void Constructer(void);
  * job: samples still held back when the job ends are dropped.
  * Once EffectStop has been called, cut the remaining work of the call short.
  */
-typedef int (*ZarevoEffectEntFn)(int sampleRate, int count,
-                                 const ChannelBuffers* in, ChannelBuffers* out,
+typedef int (*ZarevoEffectEntFn)(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
                                  const int* capacity, ZarevoResizeOutputFn resize);
-ZAREVO_PLUGIN_EXPORT int EffectEnt(int sampleRate, int count,
-                                   const ChannelBuffers* in, ChannelBuffers* out,
+ZAREVO_PLUGIN_EXPORT int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
                                    const int* capacity, ZarevoResizeOutputFn resize);
 
 /*
@@ -150,6 +167,85 @@ ZAREVO_PLUGIN_EXPORT void EffectStop(void);
  */
 typedef void (*ZarevoDestructerFn)(void);
 ZAREVO_PLUGIN_EXPORT void Destructer(void);
+
+/* ---- Version 2: the optional parameter description ---- */
+
+/* Kinds of a described parameter's value. Every value crosses as a double. */
+#define ZAREVO_PARAMETER_REAL 0    /* any number in [minimum, maximum] */
+#define ZAREVO_PARAMETER_INTEGER 1 /* a whole number in [minimum, maximum] */
+#define ZAREVO_PARAMETER_SWITCH 2  /* 0 (off) or 1 (on); minimum 0, maximum 1 */
+
+/*
+ * One parameter of a plug-in.
+ * name:         ASCII letters, digits and '_', unique within the plug-in;
+ *               tools address it as "<caption>.<name>" (original.PitchOctaves).
+ * description:  one line of UTF-8 text without tabs, for listings; may be NULL.
+ * kind:         one of ZAREVO_PARAMETER_*.
+ * minimum, maximum, defaultValue: the accepted range and the value at load;
+ *               minimum <= defaultValue <= maximum. Integers must fit in 32 bits.
+ * get:          [window] returns the current value.
+ * set:          [window] stores a value of this kind within the range (the host
+ *               checks both before the call); it takes effect whenever
+ *               EffectEnt next reads the parameter, as a change in the panel
+ *               does. A panel that is shown is not refreshed by it.
+ *               Neither get nor set may throw.
+ */
+typedef double (*ZarevoParameterGetFn)(void);
+typedef void (*ZarevoParameterSetFn)(double value);
+typedef struct ZarevoParameter {
+    const char* name;
+    const char* description;
+    int kind;
+    double minimum;
+    double maximum;
+    double defaultValue;
+    ZarevoParameterGetFn get;
+    ZarevoParameterSetFn set;
+} ZarevoParameter;
+
+/*
+ * One preset: a value for every parameter, stored one after another with the
+ * parameters' set functions, as the panel's preset buttons store them.
+ * name:         ASCII, lower-case words joined by '-' (for example "bass-boost").
+ * description:  one line of UTF-8 text without tabs; may be NULL.
+ * values:       parameterCount values, in the order of the parameters array.
+ */
+typedef struct ZarevoPreset {
+    const char* name;
+    const char* description;
+    const double* values;
+} ZarevoPreset;
+
+/*
+ * What Describe_Parameters returns. Later versions only append fields, so a
+ * host reads the fields it knows and a plug-in built for version 2 keeps
+ * working with later hosts.
+ * version:       ZAREVO_PLUGIN_API_VERSION as the plug-in was built (>= 2).
+ * parameters:    parameterCount entries (parameterCount >= 0).
+ * presets:       presetCount entries (presetCount >= 0; NULL when 0).
+ */
+typedef struct ZarevoParameterDescription {
+    int version;
+    int parameterCount;
+    const ZarevoParameter* parameters;
+    int presetCount;
+    const ZarevoPreset* presets;
+} ZarevoParameterDescription;
+
+/*
+ * [window] at any time after the library is loaded, also while a job runs,
+ * and any number of times; the program asks once, right after loading.
+ * Optional: a library without it loads and runs as before, only its
+ * parameters cannot be set from outside its panel.
+ * Returns the plug-in's description, or NULL for none. The description and
+ * everything it points to (names, texts, value arrays) must stay valid and
+ * unchanged until the library is unloaded: static constant data is best.
+ * A description the program cannot use (a NULL name, a repeated name, a
+ * default outside its range, a missing get or set) is ignored as a whole,
+ * with a line on stderr; the plug-in still loads.
+ */
+typedef const ZarevoParameterDescription* (*ZarevoDescribeParametersFn)(void);
+ZAREVO_PLUGIN_EXPORT const ZarevoParameterDescription* Describe_Parameters(void);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   pulseaudio pulseaudio-utils
+  dpkg-dev file
 )
 
 # Optional: a peer the benchmark compares with. CI does not need it, so it is

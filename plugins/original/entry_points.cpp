@@ -1,6 +1,8 @@
-// The six exported entry points of Zarevo_original. They only hand over to the
-// panel and to the effect's run; nothing may throw across the C interface.
+// The exported entry points of Zarevo_original. They only hand over to the
+// panel, to the effect's run and to the parameter description; nothing may
+// throw across the C interface.
 #include "effect_run.h"
+#include "parameter_description.h"
 #include "parameter_panel.h"
 #include "zarevo_plugin.h"
 
@@ -24,8 +26,8 @@ int End_Dialog(void) {
 
 void Constructer(void) { StandardEffectRun().Construct(); }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     try {
         return StandardEffectRun().Process(sampleRate, count, in, out, capacity, resize);
     } catch (...) {
@@ -36,5 +38,7 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
 void EffectStop(void) { StandardEffectRun().RequestStop(); }
 
 void Destructer(void) { StandardEffectRun().Destruct(); }
+
+const ZarevoParameterDescription* Describe_Parameters(void) { return DescribeParameterBlock(); }
 
 }  // extern "C"

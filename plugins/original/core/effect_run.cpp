@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr auto Relaxed = std::memory_order_relaxed;
-
 /// Largest output count a call may reach: the resize request is twice the
 /// running total and must stay an int.
 constexpr std::int64_t MaxWritten = std::numeric_limits<int>::max() / 2;
@@ -45,7 +43,7 @@ struct EffectRun::Setting {
 };
 
 void EffectRun::Construct() {
-    stopRequested_.store(0, Relaxed);
+    stopRequested_.store(0, kRelaxed);
     firstFrame_ = true;
     EmptyBuffers();
 }
@@ -153,18 +151,18 @@ void EffectRun::ProcessChannel(const Setting& setting, int ch, bool reverbBuilt)
     }
     try {
         RealFft(frameSpectrum_[ch].Samples(), *fft_[ch]);
-        if (reverbBuilt && ReverbAmount.load(Relaxed) > ReverbThreshold) {
+        if (reverbBuilt && ReverbAmount.load(kRelaxed) > ReverbThreshold) {
             ApplyReverb(frameSpectrum_[ch].Samples(), reverbSpectrum_.Samples());
         }
         // Rationale: with M = 0 (only from typed extreme settings) a frame
         // has no room for band content; the splice would divide by zero.
         const std::atomic<std::int32_t>* enabled[2] = {&ProcessLeft, &ProcessRight};
-        if (m >= 1 && enabled[ch]->load(Relaxed) != 0) {
+        if (m >= 1 && enabled[ch]->load(kRelaxed) != 0) {
             BandStageFrame frame{frameSpectrum_[ch].Samples(),
                                  bandSignal_[ch].Samples(),
                                  bandStretch_[ch].Samples(),
                                  overlap_[ch].Samples(),
-                                 BandMask.load(Relaxed),
+                                 BandMask.load(kRelaxed),
                                  firstFrame_,
                                  &stopRequested_};
             RunBandStage(*tables_, *fft_[ch], frame);
@@ -185,10 +183,10 @@ bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int3
             return false;
         }
     }
-    const bool mono = ProcessMono.load(Relaxed) != 0;
-    const double apply = ApplyRatio.load(Relaxed);
-    const double share[2] = {ProcessLeft.load(Relaxed) != 0 ? apply : 0.0,
-                             ProcessRight.load(Relaxed) != 0 ? apply : 0.0};
+    const bool mono = ProcessMono.load(kRelaxed) != 0;
+    const double apply = ApplyRatio.load(kRelaxed);
+    const double share[2] = {ProcessLeft.load(kRelaxed) != 0 ? apply : 0.0,
+                             ProcessRight.load(kRelaxed) != 0 ? apply : 0.0};
     const std::int32_t n = setting.frameLength;
     const std::int32_t half = setting.stretchedLength / 2;
     for (int ch = 0; ch < 2; ++ch) {
@@ -231,9 +229,9 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
     Setting setting{};
     setting.sampleRate = sampleRate;
     setting.frameLength = FrameLengthForRate(sampleRate);
-    setting.channels = ProcessMono.load(Relaxed) != 0 ? 1 : 2;
-    const double pitchFactor = std::pow(2.0, PitchOctaves.load(Relaxed));
-    setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(Relaxed));
+    setting.channels = ProcessMono.load(kRelaxed) != 0 ? 1 : 2;
+    const double pitchFactor = std::pow(2.0, PitchOctaves.load(kRelaxed));
+    setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(kRelaxed));
     setting.inversePitch = 1.0 / pitchFactor;
     const double stretched = setting.frameLength * setting.ratio;
     // Rationale: a stretched frame beyond 32 bits (or NaN from typed values)
@@ -251,7 +249,7 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
         if (!PrepareBuffers(setting) || !AppendInput(count, in)) {
             return 0;
         }
-        const double amount = ReverbAmount.load(Relaxed);
+        const double amount = ReverbAmount.load(kRelaxed);
         const bool reverbBuilt = amount > ReverbThreshold;
         if (reverbBuilt) {
             reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_[0]);

@@ -1,24 +1,26 @@
-// The parameter block's storage and its initial values, present at load.
+// The parameter block's storage, present at load with its initial values.
 #include "parameter_block.h"
 
 extern "C" {
-std::atomic<double> PitchOctaves{0.0};
-std::atomic<double> SpeedExponent{0.0};
-std::atomic<double> ReverbAmount{0.0};
-std::atomic<double> ApplyRatio{1.0};
-std::atomic<std::int32_t> BandMask{-1};
-std::atomic<std::int32_t> ProcessMono{0};
-std::atomic<std::int32_t> ProcessLeft{1};
-std::atomic<std::int32_t> ProcessRight{1};
+std::atomic<double> PitchOctaves{kInitialParameters.pitchOctaves};
+std::atomic<double> SpeedExponent{kInitialParameters.speedExponent};
+std::atomic<double> ReverbAmount{kInitialParameters.reverbAmount};
+std::atomic<double> ApplyRatio{kInitialParameters.applyRatio};
+std::atomic<std::int32_t> BandMask{kInitialParameters.bandMask};
+std::atomic<std::int32_t> ProcessMono{kInitialParameters.processMono};
+std::atomic<std::int32_t> ProcessLeft{kInitialParameters.processLeft};
+std::atomic<std::int32_t> ProcessRight{kInitialParameters.processRight};
 }
 
-void ResetParameterBlock() {
-    PitchOctaves.store(0.0, std::memory_order_relaxed);
-    SpeedExponent.store(0.0, std::memory_order_relaxed);
-    ReverbAmount.store(0.0, std::memory_order_relaxed);
-    ApplyRatio.store(1.0, std::memory_order_relaxed);
-    BandMask.store(-1, std::memory_order_relaxed);
-    ProcessMono.store(0, std::memory_order_relaxed);
-    ProcessLeft.store(1, std::memory_order_relaxed);
-    ProcessRight.store(1, std::memory_order_relaxed);
+void StoreParameterValues(const ParameterValues& values) {
+    PitchOctaves.store(values.pitchOctaves, kRelaxed);
+    SpeedExponent.store(values.speedExponent, kRelaxed);
+    ReverbAmount.store(values.reverbAmount, kRelaxed);
+    ApplyRatio.store(values.applyRatio, kRelaxed);
+    BandMask.store(values.bandMask, kRelaxed);
+    ProcessMono.store(values.processMono, kRelaxed);
+    ProcessLeft.store(values.processLeft, kRelaxed);
+    ProcessRight.store(values.processRight, kRelaxed);
 }
+
+void ResetParameterBlock() { StoreParameterValues(kInitialParameters); }

@@ -10,6 +10,9 @@
 
 #include "zarevo_plugin.h"
 
+/// The memory order of every access to the block: only the latest value matters.
+inline constexpr std::memory_order kRelaxed = std::memory_order_relaxed;
+
 extern "C" {
 /// Pitch shift in octaves: the pitch is multiplied by 2^PitchOctaves.
 ZAREVO_PLUGIN_EXPORT extern std::atomic<double> PitchOctaves;
@@ -29,5 +32,25 @@ ZAREVO_PLUGIN_EXPORT extern std::atomic<std::int32_t> ProcessLeft;
 ZAREVO_PLUGIN_EXPORT extern std::atomic<std::int32_t> ProcessRight;
 }
 
-/// Writes the initial values, which the "リセット" preset restores.
+/// The eight values of the block together: its initial values and the presets.
+struct ParameterValues {
+    double pitchOctaves;
+    double speedExponent;
+    double reverbAmount;
+    double applyRatio;
+    std::int32_t bandMask;
+    std::int32_t processMono;
+    std::int32_t processLeft;
+    std::int32_t processRight;
+};
+
+/// The values present when the library is loaded; the "reset" preset
+/// restores exactly these.
+inline constexpr ParameterValues kInitialParameters{0.0, 0.0, 0.0, 1.0, -1, 0, 1, 1};
+
+/// Writes the eight values into the block, one after another, so a block in
+/// progress may see some of them changed and others not.
+void StoreParameterValues(const ParameterValues& values);
+
+/// Writes the initial values.
 void ResetParameterBlock();

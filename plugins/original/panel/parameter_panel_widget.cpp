@@ -20,8 +20,6 @@ namespace parampanel {
 
 namespace {
 
-constexpr auto kRelaxed = std::memory_order_relaxed;
-
 double Identity(double value) { return value; }
 
 /// One slider-and-edit pair: its controls, its parameter and the conversions

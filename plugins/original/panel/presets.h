@@ -1,29 +1,22 @@
-// The five presets of the parameter panel. Each sets all eight values of the
-// parameter block; the panel stores one when its button is pressed.
+// The panel's five preset buttons and the preset each one stores. The values
+// themselves live with the parameter block (parameter_presets.h), where the
+// plug-in's parameter description reads them too.
 #pragma once
 
-#include <cstdint>
 #include <span>
 
 namespace parampanel {
 
-/// One preset: the button that selects it and the eight values it stores.
+/// One preset button and the name of the preset it stores.
 struct ParameterPreset {
     int buttonId;
-    double pitchOctaves;
-    double speedExponent;
-    double reverbAmount;
-    double applyRatio;
-    std::int32_t bandMask;
-    std::int32_t processMono;
-    std::int32_t processLeft;
-    std::int32_t processRight;
+    const char* presetName;
 };
 
-/// The five presets: C+F chord, fast listening, telephone, heavy bass, reset.
+/// The five buttons: C+F chord, fast listening, telephone, heavy bass, reset.
 std::span<const ParameterPreset> ParameterPresets();
 
-/// Writes the preset's eight values into the parameter block, one after another.
+/// Writes the button's preset into the parameter block, one value after another.
 void StorePreset(const ParameterPreset& preset);
 
 }  // namespace parampanel

@@ -1,0 +1,105 @@
+// zarevo-render: the effect chain of ZarevoPlusApp without a window, for
+// batch work. Loads the plug-ins next to the program as the window does,
+// sets their parameters from the command line and saves INPUT as OUTPUT
+// through the same engine. Exit status: 0 done, 1 failed, 2 usage error.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "output_file.h"
+#include "plugin_scan.h"
+#include "plugin_set.h"
+#include "render_job.h"
+#include "render_options.h"
+#include "render_plugins.h"
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsageError = 2;
+
+int Fail(const std::string& message, int status) {
+    std::fprintf(stderr, "zarevo-render: %s\n", message.c_str());
+    return status;
+}
+
+/// Ends the process by `signal` after the clean-up, so that a shell or xargs
+/// sees the render as interrupted.
+[[noreturn]] void DieBy(int signal) {
+    std::fflush(nullptr);
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+    _exit(128 + signal);
+}
+
+int Render(const RenderOptions& options, const RenderPlugins& plugins) {
+    if (NameTheSameFile(options.input, options.output)) {
+        return Fail("OUTPUT must not be INPUT (" + options.input + "): give another file name", kUsageError);
+    }
+    if (access(options.input.c_str(), R_OK) != 0) {
+        return Fail(options.input + ": cannot be read: " + std::strerror(errno), kFailed);
+    }
+    std::string error;
+    if (!plugins.Apply(error)) return Fail(error, kFailed);
+    OutputFile output;
+    if (!output.Create(options.output, error)) return Fail(error, kFailed);
+
+    RenderRequest request;
+    request.modules = plugins.Modules();
+    request.input = options.input;
+    request.output = output.TemporaryPath();
+    request.channels = options.channels;
+    request.rate = options.rate;
+    request.bits = options.bits;
+    if (!options.quiet && isatty(STDERR_FILENO)) request.progressLabel = options.input;
+    RenderResult result;
+    result.interruptSignal = CaughtInterrupt();
+    if (result.interruptSignal == 0) result = RunRender(request);
+    if (result.completed && CaughtInterrupt() != 0) {
+        result.completed = false;  // interrupted after the end: still no output
+        result.interruptSignal = CaughtInterrupt();
+    }
+    if (!result.completed) {
+        output.Discard();  // before DieBy, which runs no destructors
+        if (result.interruptSignal != 0) DieBy(result.interruptSignal);
+        if (result.failedPlugin >= 0) {
+            return Fail("plug-in " + plugins.Caption(static_cast<std::size_t>(result.failedPlugin)) + " failed on " +
+                            options.input,
+                        kFailed);
+        }
+        return Fail(result.error, kFailed);
+    }
+    if (!output.Commit(error)) return Fail(error, kFailed);
+    return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CatchInterrupts();
+    RenderOptions options;
+    std::string error;
+    if (!ParseRenderOptions(argc, argv, options, error)) return Fail(error, kUsageError);
+    if (options.help) {
+        std::fputs(RenderUsage().c_str(), stdout);
+        return kDone;
+    }
+    if (options.version) {
+        std::printf("zarevo-render %s\n", ZAREVO_VERSION);
+        return kDone;
+    }
+    PluginSet loaded;
+    loaded.LoadFrom(ProgramFolder());
+    RenderPlugins plugins;
+    if (!plugins.Choose(loaded, options, error)) return Fail(error, kUsageError);
+    if (options.list) {
+        std::fputs(plugins.Listing().c_str(), stdout);
+        return std::fflush(stdout) == 0 ? kDone : Fail("the list could not be written", kFailed);
+    }
+    return Render(options, plugins);
+}

@@ -1,0 +1,134 @@
+// Reading the command line with getopt_long: options may come before, after
+// or between the operands, "--" ends the options, and "--set=X" equals
+// "--set X".
+#include "render_options.h"
+
+#include <getopt.h>
+
+#include <charconv>
+#include <string>
+
+namespace {
+
+enum LongOnly : int { kList = 256, kSet, kPreset, kPlugins, kRate, kChannels, kBits, kHelp, kVersion };
+
+const option kOptions[] = {
+    {"list", no_argument, nullptr, kList},
+    {"set", required_argument, nullptr, kSet},
+    {"preset", required_argument, nullptr, kPreset},
+    {"plugins", required_argument, nullptr, kPlugins},
+    {"rate", required_argument, nullptr, kRate},
+    {"channels", required_argument, nullptr, kChannels},
+    {"bits", required_argument, nullptr, kBits},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+constexpr char kValidOptions[] =
+    "valid: --list, --set, --preset, --plugins, --rate, --channels, --bits, -q/--quiet, --help, --version";
+
+/// How the user spells the option getopt reports as `code`.
+std::string OptionName(int code) {
+    for (const option& known : kOptions) {
+        if (known.name != nullptr && known.val == code) return std::string("--") + known.name;
+    }
+    return std::string("-") + static_cast<char>(code);
+}
+
+bool ReadWholeNumber(const char* text, int& value) {
+    const char* end = text + std::char_traits<char>::length(text);
+    const auto [stop, error] = std::from_chars(text, end, value);
+    return error == std::errc() && stop == end && stop != text;
+}
+
+}  // namespace
+
+std::string RenderUsage() {
+    return "Usage: zarevo-render [options] INPUT OUTPUT\n"
+           "Runs the sound file INPUT through the effect plug-ins and writes OUTPUT as a WAV\n"
+           "file, byte for byte as ZarevoPlusApp saves it with the same settings.\n"
+           "\n"
+           "  --list                 print the plug-ins' parameters, one per line:\n"
+           "                         CAPTION.NAME<TAB>default<TAB>min<TAB>max<TAB>description\n"
+           "  --set CAPTION.NAME=VALUE\n"
+           "                         set a parameter, e.g. original.PitchOctaves=0.5 (repeatable)\n"
+           "  --preset NAME          start from a plug-in's preset, e.g. chord-cf, fast-listen,\n"
+           "                         telephone, bass-boost, reset; --set values apply after it\n"
+           "  --plugins none|CAPTION[,CAPTION...]\n"
+           "                         the plug-ins to use (default: all found next to the\n"
+           "                         program); the chain keeps the order of their file names\n"
+           "  --rate HZ              output sample rate (default 22050)\n"
+           "  --channels 1|2         output channels (default 2)\n"
+           "  --bits 8|16            output sample width (default 16)\n"
+           "  -q, --quiet            no progress on stderr (shown only on a terminal)\n"
+           "  --help                 show this text\n"
+           "  --version              show the version\n"
+           "\n"
+           "OUTPUT appears only when the render succeeds; an existing OUTPUT stays as it\n"
+           "was until then. Exit status: 0 done, 1 failed, 2 usage error.\n";
+}
+
+bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
+    opterr = 0;  // the messages are ours: one line naming what is valid
+    optind = 0;  // 0 rather than 1: GNU getopt then starts afresh
+    for (;;) {
+        const int option = getopt_long(argc, argv, ":q", kOptions, nullptr);
+        if (option == -1) break;
+        int number = 0;
+        switch (option) {
+        case kList: options.list = true; break;
+        case kSet: options.settings.emplace_back(optarg); break;
+        case kPreset: options.presets.emplace_back(optarg); break;
+        case kPlugins:
+            options.plugins = optarg;
+            options.pluginsGiven = true;
+            break;
+        case kRate:
+            if (!ReadWholeNumber(optarg, number) || number <= 0) {
+                error = "--rate takes a whole number of Hz above 0, not '" + std::string(optarg) + "'";
+                return false;
+            }
+            options.rate = number;
+            break;
+        case kChannels:
+            if (!ReadWholeNumber(optarg, number) || (number != 1 && number != 2)) {
+                error = "--channels takes 1 or 2, not '" + std::string(optarg) + "'";
+                return false;
+            }
+            options.channels = number;
+            break;
+        case kBits:
+            if (!ReadWholeNumber(optarg, number) || (number != 8 && number != 16)) {
+                error = "--bits takes 8 or 16, not '" + std::string(optarg) + "'";
+                return false;
+            }
+            options.bits = number;
+            break;
+        case 'q': options.quiet = true; break;
+        case kHelp: options.help = true; break;
+        case kVersion: options.version = true; break;
+        case ':': error = "option '" + OptionName(optopt) + "' needs a value"; return false;
+        default:
+            // An unknown long option leaves optopt at 0 and sits just before optind.
+            error = "unknown option '" + (optopt != 0 ? OptionName(optopt) : std::string(argv[optind - 1])) + "' (" +
+                    kValidOptions + ")";
+            return false;
+        }
+    }
+    if (options.help || options.version || options.list) return true;
+    const int operands = argc - optind;
+    if (operands != 2) {
+        error = operands < 2 ? "give INPUT and OUTPUT (see --help)"
+                             : "give only INPUT and OUTPUT; '" + std::string(argv[optind + 2]) + "' is one too many";
+        return false;
+    }
+    options.input = argv[optind];
+    options.output = argv[optind + 1];
+    if (options.input.empty() || options.output.empty()) {
+        error = "INPUT and OUTPUT must not be empty";
+        return false;
+    }
+    return true;
+}
