@@ -37,7 +37,10 @@ QPixmap DrawIcon(int size) {
     for (int x = 0; x <= size; ++x) {
         const double phase = 4.0 * M_PI * x / size;
         const double y = size / 2.0 - size * 0.3 * std::sin(phase) * std::exp(-x * 1.5 / size);
-        if (x == 0) wave.moveTo(x, y); else wave.lineTo(x, y);
+        if (x == 0)
+            wave.moveTo(x, y);
+        else
+            wave.lineTo(x, y);
     }
     painter.setPen(QPen(Qt::white, std::max(1.0, size / 16.0)));
     painter.setBrush(Qt::NoBrush);

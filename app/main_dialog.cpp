@@ -172,11 +172,8 @@ void CMainDialog::keyPressEvent(QKeyEvent* event) {
             accept();
         }
         return;
-    case Qt::Key_Escape:
-        reject();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Escape: reject(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }
 

@@ -58,24 +58,21 @@ void CMainDialog::RefreshControls() {
     playButton_->setEnabled(jobState_ != JOB_SAVING);
     saveButton_->setEnabled(jobState_ != JOB_PLAYING);
     const bool idle = jobState_ == JOB_IDLE;
-    for (int id : {IDC_SAVE_FORMAT, IDC_BROWSE_SOURCE, IDC_PLAYBACK_SETTINGS, IDC_BROWSE_OUTPUT,
-                   IDC_SOURCE_PATH, IDC_OUTPUT_PATH}) {
+    for (int id : {IDC_SAVE_FORMAT, IDC_BROWSE_SOURCE, IDC_PLAYBACK_SETTINGS, IDC_BROWSE_OUTPUT, IDC_SOURCE_PATH,
+                   IDC_OUTPUT_PATH}) {
         controls_.at(id)->setEnabled(idle);
     }
     const int percent = idle ? 0 : ProgressPercentNow();
     SetButtonText(saveButton_, jobState_ == JOB_SAVING
                                    ? QString::fromUtf8(mainwindow::kInterruptSaveFormat).arg(percent)
                                    : QString::fromUtf8(mainwindow::kSave));
-    SetButtonText(playButton_, jobState_ == JOB_PLAYING
-                                   ? QString::fromUtf8(mainwindow::kStopPlayFormat).arg(percent)
-                                   : QString::fromUtf8(mainwindow::kPlay));
+    SetButtonText(playButton_, jobState_ == JOB_PLAYING ? QString::fromUtf8(mainwindow::kStopPlayFormat).arg(percent)
+                                                        : QString::fromUtf8(mainwindow::kPlay));
 }
 
 void CMainDialog::OnPlayClicked() {
     switch (jobState_) {
-    case JOB_SAVING:
-        ShowMessage(this, messages::kWritingInProgress);
-        return;
+    case JOB_SAVING: ShowMessage(this, messages::kWritingInProgress); return;
     case JOB_PLAYING:
         // A play that ended by itself just before the press (StopPlay waits
         // for such an end to finish) leaves the engine idle: nothing failed,
@@ -98,9 +95,7 @@ void CMainDialog::OnPlayClicked() {
 
 void CMainDialog::OnSaveClicked() {
     switch (jobState_) {
-    case JOB_PLAYING:
-        ShowMessage(this, messages::kPlayingInProgress);
-        return;
+    case JOB_PLAYING: ShowMessage(this, messages::kPlayingInProgress); return;
     case JOB_SAVING:
         // A stopped save still sends its end message, which reports the
         // interruption; a save that had just completed reports completion.

@@ -13,16 +13,13 @@ MessageSink& CurrentSink() {
 }
 
 void ShowMessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(messages::kTitle), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(messages::kTitle), text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 }  // namespace
 
-MessageSink SetMessageSink(MessageSink sink) {
-    return std::exchange(CurrentSink(), std::move(sink));
-}
+MessageSink SetMessageSink(MessageSink sink) { return std::exchange(CurrentSink(), std::move(sink)); }
 
 void ShowMessage(QWidget* parent, const char* text) { ShowMessage(parent, QString::fromUtf8(text)); }
 

@@ -25,8 +25,7 @@ inline constexpr char kConversionInterrupted[] = "変換が中断されました
 inline constexpr char kSourceReadFailed[] = "元のファイルを読み込めなくなったため、変換を中止しました";
 inline constexpr char kOutputWriteFailed[] = "出力ファイルに書き込めなかったため、変換を中止しました";
 inline constexpr char kDiskFull[] = "ディスクがいっぱいのため、変換を中止しました";
-inline constexpr char kSizeLimitReached[] =
-    "WAVファイルの大きさの上限(4GB)に達したため、そこまでを保存しました";
+inline constexpr char kSizeLimitReached[] = "WAVファイルの大きさの上限(4GB)に達したため、そこまでを保存しました";
 /// %1 is the plug-in's tab caption.
 inline constexpr char kPluginFailedFormat[] = "プラグイン「%1」でエラーが起きたため、処理を中止しました";
 inline constexpr char kDeviceLost[] = "サウンドデバイスが使えなくなったため、再生を停止しました";

@@ -17,8 +17,8 @@ struct PlaybackSettings {
     std::int32_t channels = 2;        ///< 1 mono, 2 stereo
     std::int32_t customRate = 48000;  ///< Hz, used when rateChoice is RATE_CUSTOM
     std::int32_t rateChoice = RATE_22050;
-    std::int32_t bits = 16;           ///< 8 or 16
-    std::int32_t device = -1;         ///< -1 automatic, else the position in the device list
+    std::int32_t bits = 16;    ///< 8 or 16
+    std::int32_t device = -1;  ///< -1 automatic, else the position in the device list
 };
 
 /// Output format for saving.

@@ -44,7 +44,9 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
     return true;
 }
 
-void Pause(std::chrono::milliseconds time) { WaitUntil([] { return false; }, time); }
+void Pause(std::chrono::milliseconds time) {
+    WaitUntil([] { return false; }, time);
+}
 
 std::vector<std::int16_t> WriteTone(const std::string& path, long frames) {
     std::vector<std::int16_t> samples;
@@ -74,8 +76,8 @@ struct Figures {
             return;
         }
         std::sort(values.begin(), values.end());
-        std::printf("%-34s median %7.1f ms, max %7.1f ms (%zu plays)\n", name, values[values.size() / 2],
-                    values.back(), values.size());
+        std::printf("%-34s median %7.1f ms, max %7.1f ms (%zu plays)\n", name, values[values.size() / 2], values.back(),
+                    values.size());
     }
 };
 
@@ -165,7 +167,8 @@ int main(int argc, char** argv) {
             }
             if (gap) ++gapPlays;
             const std::size_t matched = std::min(sound.size(), tone.size());
-            const bool same = std::equal(sound.begin(), sound.begin() + static_cast<std::ptrdiff_t>(matched), tone.begin());
+            const bool same =
+                std::equal(sound.begin(), sound.begin() + static_cast<std::ptrdiff_t>(matched), tone.begin());
             endCut.Add(1000.0 * static_cast<double>(toneFrames - matched / 2) / soundtest::kSinkRate);
             std::printf("play %2d: %s, %zu silent frames inside, %zu of %zu frames heard\n", play + 1,
                         same ? "same samples" : "DIFFERENT samples", silentInside, sound.size() / 2, toneFrames);
@@ -178,10 +181,12 @@ int main(int argc, char** argv) {
             const auto clicked = Clock::now();
             window.ClickPlay();
             started.Add(Ms(Clock::now() - clicked));
-            WaitUntil([&] {
-                const std::vector<std::int16_t> heard = recorder.Samples();
-                return soundtest::FirstSoundingFrame(heard) < heard.size() / 2;
-            }, 10s);
+            WaitUntil(
+                [&] {
+                    const std::vector<std::int16_t> heard = recorder.Samples();
+                    return soundtest::FirstSoundingFrame(heard) < heard.size() / 2;
+                },
+                10s);
             const std::vector<std::int16_t> first = recorder.Samples();
             firstSoundDefault.Add(Ms(recorder.ArrivalOf(soundtest::FirstSoundingFrame(first)) - clicked));
             Pause(1000ms);

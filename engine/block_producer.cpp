@@ -16,9 +16,7 @@ constexpr int kSampleMargin = 100000;
 constexpr int kPcmMargin = 4096;
 
 /// A plug-in's result, kept within what the output pair really holds.
-int ClampToOutput(int frames) {
-    return std::clamp(frames, 0, OutputCapacity);
-}
+int ClampToOutput(int frames) { return std::clamp(frames, 0, OutputCapacity); }
 
 /// One guarded EffectEnt call into the plug-in at `position`; its result is
 /// clamped into the output pair. -1 when the plug-in threw.
@@ -126,8 +124,8 @@ int BlockProducer::EncodeChainOutput(int frames, int at, const OutputFormat& for
     const int offset = frameBytes * at;
     encoded_.Use(offset + frameBytes * frames, kPcmMargin);
     const auto count = static_cast<std::size_t>(frames);
-    WorkingToPcm({OutputBuffers.channel[0], count}, {OutputBuffers.channel[1], count}, frames,
-                 format.channels, format.bits, encoded_.Used().subspan(static_cast<std::size_t>(offset)));
+    WorkingToPcm({OutputBuffers.channel[0], count}, {OutputBuffers.channel[1], count}, frames, format.channels,
+                 format.bits, encoded_.Used().subspan(static_cast<std::size_t>(offset)));
     return frames;
 }
 
@@ -137,8 +135,8 @@ int BlockProducer::FetchDataBlock(BlockSource& source, int sourceFrames) {
         return -1;
     }
     const int workingFrames = blockFrames_;
-    PcmToWorking(source.Channels(), source.Bits(), sourceFrames, raw_.Used(), workingFrames,
-                 inputLeft_.Used(), inputRight_.Used());
+    PcmToWorking(source.Channels(), source.Bits(), sourceFrames, raw_.Used(), workingFrames, inputLeft_.Used(),
+                 inputRight_.Used());
     // Working frame i holds source frame i x F / E, so it comes from data
     // when i x F < real x E: that is ceil(real x E / F) frames.
     const std::int64_t unitsPerFrame = source.UnitsPerFrame();

@@ -52,8 +52,8 @@ void EndOfData::FixDataEnd() {
     keepAllBelow_ = input > 0 ? static_cast<std::int64_t>(static_cast<__int128>(realInput_) * output / input) : 0;
 }
 
-EndOfData::Kept EndOfData::Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes,
-                                std::uint8_t silenceByte, std::optional<int> flushFrames) {
+EndOfData::Kept EndOfData::Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes, std::uint8_t silenceByte,
+                                std::optional<int> flushFrames) {
     const std::int64_t start = produced_;
     produced_ += frames;
     Kept kept;

@@ -10,26 +10,24 @@ namespace {
 /// working value; widths other than 1 to 4 bytes give 0.
 double DecodeSample(const std::uint8_t* at, int bytesPerSample) {
     switch (bytesPerSample) {
-        case 1:
-            return (static_cast<int>(at[0]) - 128) * (1.0 / 128.0);
-        case 2: {
-            const auto value = static_cast<std::int16_t>(at[0] | (at[1] << 8));
-            return value * (1.0 / 32768.0);
-        }
-        case 3: {
-            const std::uint32_t bits = static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-                                       (static_cast<std::uint32_t>(at[2]) << 16);
-            const auto value = static_cast<std::int32_t>(bits << 8) >> 8;  // sign-extend 24 bits
-            return value * (1.0 / 8388608.0);
-        }
-        case 4: {
-            const std::uint32_t bits = static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-                                       (static_cast<std::uint32_t>(at[2]) << 16) |
-                                       (static_cast<std::uint32_t>(at[3]) << 24);
-            return static_cast<std::int32_t>(bits) * (1.0 / 2147483648.0);
-        }
-        default:
-            return 0.0;
+    case 1: return (static_cast<int>(at[0]) - 128) * (1.0 / 128.0);
+    case 2: {
+        const auto value = static_cast<std::int16_t>(at[0] | (at[1] << 8));
+        return value * (1.0 / 32768.0);
+    }
+    case 3: {
+        const std::uint32_t bits = static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+                                   (static_cast<std::uint32_t>(at[2]) << 16);
+        const auto value = static_cast<std::int32_t>(bits << 8) >> 8;  // sign-extend 24 bits
+        return value * (1.0 / 8388608.0);
+    }
+    case 4: {
+        const std::uint32_t bits = static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+                                   (static_cast<std::uint32_t>(at[2]) << 16) |
+                                   (static_cast<std::uint32_t>(at[3]) << 24);
+        return static_cast<std::int32_t>(bits) * (1.0 / 2147483648.0);
+    }
+    default: return 0.0;
     }
 }
 
@@ -50,8 +48,8 @@ int RoundHalfUp(double x, double scale, int low, int high) {
 
 }  // namespace
 
-void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std::uint8_t> raw,
-                  int workingFrames, std::span<double> left, std::span<double> right) {
+void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std::uint8_t> raw, int workingFrames,
+                  std::span<double> left, std::span<double> right) {
     const int bytesPerSample = bits / 8;
     const bool decodable = bits == 8 || bits == 16 || bits == 24 || bits == 32;
     const int usedChannels = channels < 2 ? channels : 2;
@@ -70,8 +68,8 @@ void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std:
     }
 }
 
-void WorkingToPcm(std::span<const double> left, std::span<const double> right, int frames,
-                  int channels, int bits, std::span<std::uint8_t> out) {
+void WorkingToPcm(std::span<const double> left, std::span<const double> right, int frames, int channels, int bits,
+                  std::span<std::uint8_t> out) {
     if (bits != 8 && bits != 16) {
         return;
     }

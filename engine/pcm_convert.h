@@ -15,8 +15,8 @@
 /// fills both channels; a source of more than two channels gives its first two.
 /// `raw` holds at least sourceFrames x channels x (bits / 8) bytes; `left` and
 /// `right` at least workingFrames samples.
-void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std::uint8_t> raw,
-                  int workingFrames, std::span<double> left, std::span<double> right);
+void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std::uint8_t> raw, int workingFrames,
+                  std::span<double> left, std::span<double> right);
 
 /// Writes `frames` interleaved frames of `channels` (1 or 2) samples, `bits`
 /// (8 or 16) wide, from the working pair into `out`. Mono is the mean of left
@@ -25,5 +25,5 @@ void PcmToWorking(int channels, int bits, int sourceFrames, std::span<const std:
 /// sample stores silence. 8-bit is stored unsigned (k + 128), 16-bit signed
 /// little-endian. Other widths store nothing. `out` holds at least
 /// frames x channels x (bits / 8) bytes.
-void WorkingToPcm(std::span<const double> left, std::span<const double> right, int frames,
-                  int channels, int bits, std::span<std::uint8_t> out);
+void WorkingToPcm(std::span<const double> left, std::span<const double> right, int frames, int channels, int bits,
+                  std::span<std::uint8_t> out);

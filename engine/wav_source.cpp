@@ -17,13 +17,9 @@ std::uint32_t ReadLe32(const std::uint8_t* at) {
            (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
-std::uint16_t ReadLe16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-}
+std::uint16_t ReadLe16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | (at[1] << 8)); }
 
-bool ReadExactly(std::FILE* file, void* into, std::size_t bytes) {
-    return std::fread(into, 1, bytes, file) == bytes;
-}
+bool ReadExactly(std::FILE* file, void* into, std::size_t bytes) { return std::fread(into, 1, bytes, file) == bytes; }
 
 /// Bytes of the "fmt " body that hold the fields the engine takes.
 constexpr std::uint32_t kFormatFieldBytes = 16;
@@ -38,9 +34,7 @@ struct FormatFields {
 
 }  // namespace
 
-void WavSource::Close() {
-    file_.reset();
-}
+void WavSource::Close() { file_.reset(); }
 
 bool WavSource::Open(const std::string& path) {
     Close();

@@ -48,9 +48,7 @@ constexpr int kSaveStartPollMilliseconds = 1;
 /// True while a CWaveFile exists in this process.
 std::atomic<bool> EngineAlive{false};
 
-bool IsPlayState(int state) {
-    return state == WS_PLAY_REQUESTED || state == WS_PLAYING || state == WS_STOPPING_PLAY;
-}
+bool IsPlayState(int state) { return state == WS_PLAY_REQUESTED || state == WS_PLAYING || state == WS_STOPPING_PLAY; }
 
 }  // namespace
 
@@ -111,17 +109,15 @@ void CWaveFile::CallStops() {
     }
 }
 
-bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string sourcePath,
-                           std::string outputPath, int outputChannels, int outputRate,
-                           int outputBits, int blockFrames, int playbackDevice) {
+bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string sourcePath, std::string outputPath,
+                           int outputChannels, int outputRate, int outputBits, int blockFrames, int playbackDevice) {
     int expected = WS_IDLE;
     if (!state_.compare_exchange_strong(expected, WS_OPEN_REQUESTED)) {
         return false;
     }
     openFailedPlugin_.store(-1);
-    const bool formatUsable = (outputChannels == 1 || outputChannels == 2) &&
-                              (outputBits == 8 || outputBits == 16) && outputRate > 0 &&
-                              blockFrames > 0 && blockFrames <= SourceBlockFrames;
+    const bool formatUsable = (outputChannels == 1 || outputChannels == 2) && (outputBits == 8 || outputBits == 16) &&
+                              outputRate > 0 && blockFrames > 0 && blockFrames <= SourceBlockFrames;
     if (!formatUsable) {
         LogEngineFailure("job refused: %d channels, %d Hz, %d bits, %d frames per block", outputChannels, outputRate,
                          outputBits, blockFrames);
@@ -152,13 +148,9 @@ bool CWaveFile::RequestStart(int requested, int message, int stepMilliseconds) {
     return WaitWhileState(requested, stepMilliseconds) && jobStarted_.exchange(false);
 }
 
-bool CWaveFile::StartPlay() {
-    return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY, kWindowPollMilliseconds);
-}
+bool CWaveFile::StartPlay() { return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY, kWindowPollMilliseconds); }
 
-bool CWaveFile::StartSave() {
-    return RequestStart(WS_SAVE_REQUESTED, WM_WAVE_SAVE, kSaveStartPollMilliseconds);
-}
+bool CWaveFile::StartSave() { return RequestStart(WS_SAVE_REQUESTED, WM_WAVE_SAVE, kSaveStartPollMilliseconds); }
 
 bool CWaveFile::StopPlay() {
     int expected = WS_PLAYING;
@@ -267,23 +259,12 @@ void CWaveFile::RunWorker() {
 
 void CWaveFile::Dispatch(const WorkerMessage& message) {
     switch (message.message) {
-        case WM_WAVE_OPEN:
-            HandleOpen();
-            break;
-        case WM_WAVE_PLAY:
-            HandlePlay();
-            break;
-        case WM_WAVE_STOP_PLAY:
-            HandleStopPlay();
-            break;
-        case WM_WAVE_SAVE:
-            HandleSave();
-            break;
-        case WM_WAVE_BUFFER_DONE:
-            HandleBufferDone(reinterpret_cast<WaveOutHeader*>(message.lParam));
-            break;
-        default:
-            break;
+    case WM_WAVE_OPEN: HandleOpen(); break;
+    case WM_WAVE_PLAY: HandlePlay(); break;
+    case WM_WAVE_STOP_PLAY: HandleStopPlay(); break;
+    case WM_WAVE_SAVE: HandleSave(); break;
+    case WM_WAVE_BUFFER_DONE: HandleBufferDone(reinterpret_cast<WaveOutHeader*>(message.lParam)); break;
+    default: break;
     }
 }
 

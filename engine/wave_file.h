@@ -42,15 +42,14 @@ public:
     /// Refuses output channels other than 1 or 2, bits other than 8 or 16, a
     /// rate of 0 or below, block frames outside 1 .. SourceBlockFrames, and a
     /// module that lacks one of the four processing entry points.
-    bool PrepareJob(const std::vector<void*>& pluginModules, std::string sourcePath,
-                    std::string outputPath, int outputChannels, int outputRate,
-                    int outputBits, int blockFrames, int playbackDevice);
+    bool PrepareJob(const std::vector<void*>& pluginModules, std::string sourcePath, std::string outputPath,
+                    int outputChannels, int outputRate, int outputBits, int blockFrames, int playbackDevice);
     bool StartPlay();  ///< [window] after PrepareJob
     bool StopPlay();   ///< [window] while playing
     /// [window] after PrepareJob. False (and the state back to idle) when the
     /// output path is empty, names the source file, or cannot be created.
     bool StartSave();
-    bool StopSave();   ///< [window] while saving
+    bool StopSave();  ///< [window] while saving
     /// [window] Ends the worker thread and waits for it; a running save is
     /// stopped first. True when the worker has ended. False when the wait
     /// hook gave up first: the worker, held by a plug-in that does not

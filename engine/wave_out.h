@@ -15,7 +15,7 @@ struct WaveOutHeader {
     int length = 0;                ///< bytes to play
     bool prepared = false;         ///< set by Prepare, cleared by Unprepare
     // The device's own bookkeeping, changed only under the device lock.
-    bool queued = false;             ///< between Write and its return
+    bool queued = false;            ///< between Write and its return
     WaveOutHeader* next = nullptr;  ///< the buffer queued behind this one
 };
 

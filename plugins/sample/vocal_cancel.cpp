@@ -10,8 +10,8 @@ std::atomic<std::int32_t> VocalCancel{0};
 }
 std::atomic<std::int32_t> StopRequested{0};
 
-int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out,
-                            const int* capacity, ZarevoResizeOutputFn resize) noexcept {
+int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                            ZarevoResizeOutputFn resize) noexcept {
     // A negative count has no samples; the result is never negative.
     if (count <= 0) return 0;
 

@@ -23,5 +23,5 @@ extern std::atomic<std::int32_t> StopRequested;
 /// input (off). Once StopRequested is set, the rest of the block is copied
 /// unchanged. Returns the number of samples per channel written to `out`:
 /// `count`, or fewer only when the output could not be enlarged.
-int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out,
-                            const int* capacity, ZarevoResizeOutputFn resize) noexcept;
+int ProcessVocalCancelBlock(int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                            ZarevoResizeOutputFn resize) noexcept;

@@ -169,9 +169,9 @@ TEST(EffectTabs, ShutDownEndsPanelsInOrderBeforeUnloading) {
     window.reset();
     // The library without End_Dialog is kept, its call skipped, and its panel
     // deleted by the window while its code is still loaded.
-    const std::vector<std::string> expected = {
-        "a Start_Dialog", "b Start_Dialog",   "noend Start_Dialog",   "a End_Dialog",
-        "a panel_destroyed", "b End_Dialog", "b panel_destroyed", "noend panel_destroyed"};
+    const std::vector<std::string> expected = {"a Start_Dialog",    "b Start_Dialog",       "noend Start_Dialog",
+                                               "a End_Dialog",      "a panel_destroyed",    "b End_Dialog",
+                                               "b panel_destroyed", "noend panel_destroyed"};
     EXPECT_EQ(apptest::ReadPluginLog(log), expected);
     EXPECT_TRUE(messages.Texts().isEmpty());
 }

@@ -152,15 +152,13 @@ TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {
     EXPECT_GE(startPercent, 0);
     // While saving only the interrupt button stays enabled.
     EXPECT_TRUE(Button(*window, IDC_SAVE)->isEnabled());
-    for (int id : {IDC_PLAY, IDC_SOURCE_PATH, IDC_BROWSE_SOURCE, IDC_PLAYBACK_SETTINGS, IDC_OUTPUT_PATH, IDC_BROWSE_OUTPUT,
-                   IDC_SAVE_FORMAT}) {
+    for (int id : {IDC_PLAY, IDC_SOURCE_PATH, IDC_BROWSE_SOURCE, IDC_PLAYBACK_SETTINGS, IDC_OUTPUT_PATH,
+                   IDC_BROWSE_OUTPUT, IDC_SAVE_FORMAT}) {
         EXPECT_FALSE(window->Control(id)->isEnabled()) << id;
     }
     // The one-second timer brings the progress into the button text.
     ASSERT_TRUE(apptest::WaitUntil(
-        [&] {
-            return PercentIn(Button(*window, IDC_SAVE)->text(), mainwindow::kInterruptSaveFormat) > startPercent;
-        },
+        [&] { return PercentIn(Button(*window, IDC_SAVE)->text(), mainwindow::kInterruptSaveFormat) > startPercent; },
         3000));
     EXPECT_LT(PercentIn(Button(*window, IDC_SAVE)->text(), mainwindow::kInterruptSaveFormat), 100);
 
@@ -186,7 +184,8 @@ TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {
     EXPECT_GT(saved.frames, 0);
     EXPECT_LT(saved.frames, blocks * kBlock);
     EXPECT_EQ(saved.frames % kBlock, 0);  // whole blocks only
-    EXPECT_EQ(std::filesystem::file_size(files.Path() / "out.wav"), 44u + static_cast<std::uintmax_t>(saved.frames) * 4);
+    EXPECT_EQ(std::filesystem::file_size(files.Path() / "out.wav"),
+              44u + static_cast<std::uintmax_t>(saved.frames) * 4);
 }
 
 TEST(WindowJobs, PlayingShowsProgressAndEndsByItself) {
@@ -247,7 +246,7 @@ TEST(WindowJobs, ClosingDuringSaveStopsTheJobFirstAndAsksNothing) {
     // Stop, then the job's end, then the panel, in that order.
     const std::vector<std::string> calls = apptest::ReadPluginLog(log);
     const std::vector<std::string> expected = {"slow Start_Dialog", "slow Constructer", "slow EffectStop",
-                                               "slow Destructer", "slow End_Dialog", "slow panel_destroyed"};
+                                               "slow Destructer",   "slow End_Dialog",  "slow panel_destroyed"};
     EXPECT_EQ(calls, expected);
     const apptest::WavContents saved = apptest::ReadTestWav(files.File("out.wav"));
     ASSERT_TRUE(saved.opened);

@@ -68,7 +68,8 @@ TEST(MainWindow, StartsIdleWithEveryControlUsableAndInside) {
     MessageRecorder messages;
     CMainDialog window(plugins.Path().string());
 
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("ZarevoPlus Version 1.0 - ") + QString::fromUtf8(mainwindow::kMakerAddress));
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("ZarevoPlus Version 1.0 - ") + QString::fromUtf8(mainwindow::kMakerAddress));
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     EXPECT_EQ(window.CurrentJobState(), JOB_IDLE);
     EXPECT_EQ(window.EffectTabs()->count(), 0);
@@ -79,8 +80,8 @@ TEST(MainWindow, StartsIdleWithEveryControlUsableAndInside) {
     // two of them cover each other, whatever the font's metrics.
     const QRect client(QPoint(0, 0), window.size());
     std::vector<QWidget*> controls;
-    for (int id : {IDC_SOURCE_PATH, IDC_BROWSE_SOURCE, IDC_EFFECT_TABS, IDC_PLAY, IDC_PLAYBACK_SETTINGS, IDC_OUTPUT_PATH,
-                   IDC_BROWSE_OUTPUT, IDC_SAVE, IDC_SAVE_FORMAT}) {
+    for (int id : {IDC_SOURCE_PATH, IDC_BROWSE_SOURCE, IDC_EFFECT_TABS, IDC_PLAY, IDC_PLAYBACK_SETTINGS,
+                   IDC_OUTPUT_PATH, IDC_BROWSE_OUTPUT, IDC_SAVE, IDC_SAVE_FORMAT}) {
         QWidget* control = window.Control(id);
         EXPECT_TRUE(control->isEnabled()) << id;
         EXPECT_TRUE(client.contains(control->geometry())) << id;
@@ -95,7 +96,8 @@ TEST(MainWindow, StartsIdleWithEveryControlUsableAndInside) {
 
     // The five steps read from top to bottom, each shown whole.
     std::vector<int> stepTops;
-    for (const char* step : {"1. Waveファイルを落とす", "2. 処理", "3. 確認", "4. 保存ファイル名確定", "5. ファイルに保存"}) {
+    for (const char* step :
+         {"1. Waveファイルを落とす", "2. 処理", "3. 確認", "4. 保存ファイル名確定", "5. ファイルに保存"}) {
         QLabel* found = nullptr;
         for (QLabel* label : window.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
             if (label->text() == QString::fromUtf8(step)) found = label;

@@ -30,8 +30,7 @@ TEST(SettingsNextJob, SaveAfterChoosingMono8Bit11025WritesThatFormat) {
 
     const QString source = files.File("source.wav");
     const QString output = files.File("output.wav");
-    apptest::WriteTestWav(source, 44100, 2, 16, 20000,
-                          [](long, int channel) { return channel == 0 ? 0.5 : 0.25; });
+    apptest::WriteTestWav(source, 44100, 2, 16, 20000, [](long, int channel) { return channel == 0 ? 0.5 : 0.25; });
     static_cast<QLineEdit*>(window->Control(IDC_SOURCE_PATH))->setText(source);
     static_cast<QLineEdit*>(window->Control(IDC_OUTPUT_PATH))->setText(output);
     static_cast<QPushButton*>(window->Control(IDC_SAVE))->click();

@@ -96,16 +96,17 @@ TEST_F(EndOfDataTest, WithoutPluginsOrWithPassThroughTheOutputIsTheSourcesFrames
         int outputRate;
     };
     const Case cases[] = {
-        {{2, 44100, 16, 132300}, 22050},               // 3 s: 66150 frames
-        {{1, 22050, 8, 70000}, 44100},                 // frames repeated
-        {{2, 44100, 16, 100000}, 48000},               // 71331 frames per block, truncated
-        {{1, 8000, 16, 2 * F}, 8000},                  // whole blocks, no padding
-        {{2, 11025, 16, 30000, 3000}, 11025},          // trailing digital silence is the source's own
-        {{1, 11025, 8, 5000, 5000}, 11025},            // nothing but silence
+        {{2, 44100, 16, 132300}, 22050},       // 3 s: 66150 frames
+        {{1, 22050, 8, 70000}, 44100},         // frames repeated
+        {{2, 44100, 16, 100000}, 48000},       // 71331 frames per block, truncated
+        {{1, 8000, 16, 2 * F}, 8000},          // whole blocks, no padding
+        {{2, 11025, 16, 30000, 3000}, 11025},  // trailing digital silence is the source's own
+        {{1, 11025, 8, 5000, 5000}, 11025},    // nothing but silence
     };
     TestPlugin passthrough("passthrough");
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.source.rate << " Hz, " << c.source.frames << " frames -> " << c.outputRate);
+        SCOPED_TRACE(testing::Message() << c.source.rate << " Hz, " << c.source.frames << " frames -> "
+                                        << c.outputRate);
         Open(c.source);
         const Bytes expected = SourceAtRate(c.source, c.outputRate);
         const OutputFormat format{c.source.channels, c.outputRate, c.source.bits};
@@ -122,8 +123,10 @@ TEST_F(EndOfDataTest, HeldBackSamplesComeOutOnceAndTheLengthStaysTheSources) {
     // 40000 held samples are more than the 31072 that pad the last block, so
     // part of the source's own end arrives only with the flush.
     for (int held : {1000, 40000}) {
-        for (const Source& s : {Source{2, 8000, 16, 100000}, Source{2, 8000, 16, 100000, 2000}, Source{1, 8000, 16, F}}) {
-            SCOPED_TRACE(testing::Message() << "holding " << held << ", " << s.frames << " frames, silent tail " << s.silentTail);
+        for (const Source& s :
+             {Source{2, 8000, 16, 100000}, Source{2, 8000, 16, 100000, 2000}, Source{1, 8000, 16, F}}) {
+            SCOPED_TRACE(testing::Message()
+                         << "holding " << held << ", " << s.frames << " frames, silent tail " << s.silentTail);
             *holdback.Symbol<int>("HoldBack") = held;
             *holdback.Symbol<int>("EffectEntCalls") = 0;
             Open(s);

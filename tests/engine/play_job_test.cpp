@@ -113,7 +113,7 @@ protected:
     bool Prepare(const std::vector<void*>& modules, const std::string& source, const std::string& output,
                  const PcmFormat& format, int device = -1) {
         return engine_->PrepareJob(modules, source, output, format.channels, format.rate, format.bits,
-                                  SourceBlockFrames, device);
+                                   SourceBlockFrames, device);
     }
 
     // Saves `source` and returns the output's data as libsndfile reads them.
@@ -276,8 +276,8 @@ TEST_F(PlayJob, QuittingTheWorkerWhilePlayingSilencesTheDeviceFirst) {
     {
         WindowInbox inbox;
         CWaveFile closing(inbox.Target());
-        ASSERT_TRUE(closing.PrepareJob({}, source, "", format.channels, format.rate, format.bits,
-                                       SourceBlockFrames, -1));
+        ASSERT_TRUE(
+            closing.PrepareJob({}, source, "", format.channels, format.rate, format.bits, SourceBlockFrames, -1));
         ASSERT_TRUE(closing.StartPlay());
         std::this_thread::sleep_for(200ms);
         ASSERT_EQ(closing.State(), WS_PLAYING);

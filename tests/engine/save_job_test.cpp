@@ -33,8 +33,8 @@ struct SaveJobTest : ::testing::Test {
         WriteFileBytes(dir.Path(name), wav);
         return dir.Path(name);
     }
-    bool Prepare(const std::vector<void*>& modules, const std::string& source, const std::string& output,
-                 int channels, int rate, int bits) {
+    bool Prepare(const std::vector<void*>& modules, const std::string& source, const std::string& output, int channels,
+                 int rate, int bits) {
         return engine.PrepareJob(modules, source, output, channels, rate, bits, SourceBlockFrames, -1);
     }
     /// The lParam of the next WM_WAVE_SAVE_ENDED, or -1 when none came.

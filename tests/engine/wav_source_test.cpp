@@ -35,8 +35,8 @@ TEST_F(WavSourceOpen, TakesFormatFieldsAndStandsAtDataOffset) {
 TEST_F(WavSourceOpen, SkipsOtherChunksAroundDataAndFindsFormatAfterData) {
     const Bytes samples = Pattern16Samples(4, 1);
     const Bytes list = Chunk("LIST", Bytes(10, 'x'));
-    ASSERT_TRUE(OpenBytes(RiffWave({list, Chunk("data", samples), Chunk("junk", Bytes(6, 1)),
-                                    Chunk("fmt ", FormatBody(1, 1, 8000, 16))})));
+    ASSERT_TRUE(OpenBytes(RiffWave(
+        {list, Chunk("data", samples), Chunk("junk", Bytes(6, 1)), Chunk("fmt ", FormatBody(1, 1, 8000, 16))})));
     EXPECT_EQ(source.DataOffset(), 12 + 18 + 8);
     EXPECT_EQ(source.DataSize(), 8);
     EXPECT_EQ(source.Rate(), 8000);

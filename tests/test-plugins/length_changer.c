@@ -19,8 +19,8 @@ int End_Dialog(void) { return 0; }
 
 void Constructer(void) {}
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     if (Misreport != 0) {
         return Misreport;

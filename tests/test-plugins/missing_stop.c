@@ -17,8 +17,8 @@ int End_Dialog(void) { return 0; }
 
 void Constructer(void) { atomic_fetch_add(&ConstructerCalls, 1); }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     (void)count;
     (void)in;

@@ -16,8 +16,8 @@ int End_Dialog(void) { return 0; }
 
 void Constructer(void) {}
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     CapacityOnEntry = *capacity;
     const int half = count / 2;

@@ -36,8 +36,8 @@ void Constructer(void) {
     Report('C');
 }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     atomic_fetch_add(&EffectEntCalls, 1);
     Report('E');
     LastSampleRate = sampleRate;

@@ -35,8 +35,8 @@ int End_Dialog(void) { return 0; }
 
 void Constructer(void) { atomic_store(&StopRequested, 0); }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     atomic_fetch_add(&EffectEntCalls, 1);
     if (atomic_load(&StallInEffectEnt)) {

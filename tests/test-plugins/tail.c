@@ -9,7 +9,7 @@
 
 ZAREVO_PLUGIN_EXPORT int TailFrames = 500;
 
-static double* History[2];  /* the last TailFrames input samples */
+static double* History[2]; /* the last TailFrames input samples */
 
 void* Start_Dialog(void* parent) {
     (void)parent;
@@ -25,8 +25,8 @@ void Constructer(void) {
     }
 }
 
-int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
-              const int* capacity, ZarevoResizeOutputFn resize) {
+int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+              ZarevoResizeOutputFn resize) {
     (void)sampleRate;
     if (*capacity < count) {
         resize(count);

@@ -35,7 +35,7 @@ inline constexpr int kResetButton = 1001;
 /// The band check boxes, from 86 Hz up: element i switches bit i of BandMask.
 inline constexpr std::array<int, 9> kBandBoxes{1012, 1013, 1014, 1015, 1016, 1017, 1019, 1020, 1021};
 /// The band centre frequencies shown under the band boxes.
-inline constexpr std::array<const char*, 9> kBandLabels{"86", "172", "344", "689", "1378",
+inline constexpr std::array<const char*, 9> kBandLabels{"86",   "172",  "344",   "689",  "1378",
                                                         "2756", "5512", "11025", "22050"};
 
 /// Every control of the panel, in tab order.

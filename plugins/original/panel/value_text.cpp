@@ -12,9 +12,7 @@ namespace parampanel {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -77,8 +75,8 @@ double ValueOfSliderPosition(int position) { return position * 0.001; }
 std::string FixedText(double value, int decimals) {
     // Large enough for the 309 integer digits of the largest double.
     std::array<char, 400> buffer{};
-    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                            std::chars_format::fixed, decimals);
+    const auto [end, error] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
     if (error != std::errc()) return {};
     return std::string(buffer.data(), end);
 }

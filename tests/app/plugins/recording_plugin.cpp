@@ -68,8 +68,8 @@ ZAREVO_PLUGIN_EXPORT void Constructer(void) {
     Record("Constructer");
 }
 
-ZAREVO_PLUGIN_EXPORT int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffers* out,
-                                   const int* capacity, ZarevoResizeOutputFn resize) {
+ZAREVO_PLUGIN_EXPORT int EffectEnt(int, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
+                                   ZarevoResizeOutputFn resize) {
     if (*capacity < count) resize(count);
     for (int channel = 0; channel < 2; ++channel) {
         for (int i = 0; i < count; ++i) {

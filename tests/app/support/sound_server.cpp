@@ -70,8 +70,8 @@ PulseServer::PulseServer(const std::filesystem::path& folder) : folder_(folder) 
     std::ofstream(folder_ / "client.conf") << "autospawn = no\n";
     const std::string socket = (folder_ / "native").string();
     pid_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                  "--log-target=stderr", "-L", "module-null-sink sink_name=t rate=44100 channels=2 format=s16le",
-                  "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + socket},
+                  "--log-target=stderr", "-L", "module-null-sink sink_name=t rate=44100 channels=2 format=s16le", "-L",
+                  "module-native-protocol-unix auth-anonymous=1 socket=" + socket},
                  {"XDG_RUNTIME_DIR=" + folder_.string(), "HOME=" + folder_.string()});
     for (int waited = 0; pid_ > 0 && waited < 500; ++waited) {
         if (std::filesystem::exists(socket)) {
@@ -108,9 +108,9 @@ void PulseServer::UseFromThisProcess() const {
 MonitorRecorder::MonitorRecorder(const std::vector<std::string>& clientEnvironment) {
     int fds[2];
     if (pipe(fds) != 0) return;
-    pid_ = Spawn({"parec", "-d", "t.monitor", "--format=s16le", "--rate=44100", "--channels=2", "--raw",
-                  "--latency-msec=5"},
-                 clientEnvironment, fds[1]);
+    pid_ = Spawn(
+        {"parec", "-d", "t.monitor", "--format=s16le", "--rate=44100", "--channels=2", "--raw", "--latency-msec=5"},
+        clientEnvironment, fds[1]);
     close(fds[1]);
     const int readEnd = fds[0];
     reader_ = std::thread([this, readEnd] {

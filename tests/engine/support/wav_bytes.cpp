@@ -73,9 +73,7 @@ Bytes Pattern16Samples(int frames, int channels) {
     return bytes;
 }
 
-std::uint8_t Pattern8(int frame, int channel) {
-    return static_cast<std::uint8_t>((frame * 7 + channel * 101) % 256);
-}
+std::uint8_t Pattern8(int frame, int channel) { return static_cast<std::uint8_t>((frame * 7 + channel * 101) % 256); }
 
 Bytes Pattern8Samples(int frames, int channels) {
     Bytes bytes;

@@ -27,8 +27,8 @@ std::vector<double> MusicSpectrum(std::int32_t n) {
     for (std::int32_t t = 0; t < n; ++t) {
         seed = seed * 1664525u + 1013904223u;
         const double noise = static_cast<double>(seed >> 8) / (1u << 24) - 0.5;
-        x[t] = 0.5 * std::sin(t * 0.0627) + 0.3 * std::sin(t * 0.311 + 1) + 0.1 * std::sin(t * 1.7) +
-               0.05 * noise + 0.01;
+        x[t] =
+            0.5 * std::sin(t * 0.0627) + 0.3 * std::sin(t * 0.311 + 1) + 0.1 * std::sin(t * 1.7) + 0.05 * noise + 0.01;
     }
     for (double& v : x) v /= n / 2;
     straightforward::RealFft(x);
@@ -199,8 +199,8 @@ TEST(FrameWindow, HannAtRatioOneAndSineFromOnePercent) {
     }
     // Half a percent blends the two windows equally.
     const double t = 0.2;
-    EXPECT_NEAR(FrameWindow(1.005, t, false),
-                0.5 * FrameWindow(1.0, t, false) + 0.5 * std::sin(std::numbers::pi * t), 1e-9);
+    EXPECT_NEAR(FrameWindow(1.005, t, false), 0.5 * FrameWindow(1.0, t, false) + 0.5 * std::sin(std::numbers::pi * t),
+                1e-9);
 }
 
 TEST(FrameWindow, FirstFrameIsFlatInItsFirstHalfOnly) {
@@ -218,10 +218,8 @@ TEST(RunBandStage, MatchesTheStepByStepArithmeticOnSeveralFrames) {
         bool firstFrame;
     };
     const std::vector<Case> cases = {
-        {65536, 44100, 1.0, -1, true},
-        {65536, 44100, std::pow(2.0, 0.4166666), -1, false},
-        {32768, 22050, 0.5, 0x55, false},
-        {8192, 8000, 1.3, 0x3f, false},
+        {65536, 44100, 1.0, -1, true},    {65536, 44100, std::pow(2.0, 0.4166666), -1, false},
+        {32768, 22050, 0.5, 0x55, false}, {8192, 8000, 1.3, 0x3f, false},
         {131072, 96000, 0.75, -1, false},
     };
     for (const Case& c : cases) {

@@ -16,8 +16,8 @@ namespace {
 std::vector<double> Channel(std::size_t length, int channel) {
     std::vector<double> x(length);
     for (std::size_t t = 0; t < length; ++t) {
-        x[t] = 0.4 * std::sin(0.031 * t + channel) + 0.2 * std::sin(0.0071 * t * (channel + 1)) +
-               0.05 * std::cos(1.3 * t);
+        x[t] =
+            0.4 * std::sin(0.031 * t + channel) + 0.2 * std::sin(0.0071 * t * (channel + 1)) + 0.05 * std::cos(1.3 * t);
     }
     return x;
 }

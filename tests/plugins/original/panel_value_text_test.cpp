@@ -24,10 +24,9 @@ std::string PrintfFixed(double value, int decimals) {
 
 TEST(DecimalValueOf, ReadsLeadingDecimalNumberAsStrtodDoes) {
     std::setlocale(LC_NUMERIC, "C");
-    const char* texts[] = {"1.5",  "  1.5",   "\t-2.25abc", "+3",  ".5",    "5.",     "-.5",
-                           "1e3",  "1E-2x",   "1e",         "1e+", "2.5e-", "12.5.3", "1,5",
-                           "-0",   "007",     "",           "abc", "   ",   "-",      ".",
-                           "+.e1", "1 2",     "0.4166666",  "150", "-1e2",  "3.e1"};
+    const char* texts[] = {"1.5", "  1.5", "\t-2.25abc", "+3",     ".5",  "5.",        "-.5", "1e3",  "1E-2x",
+                           "1e",  "1e+",   "2.5e-",      "12.5.3", "1,5", "-0",        "007", "",     "abc",
+                           "   ", "-",     ".",          "+.e1",   "1 2", "0.4166666", "150", "-1e2", "3.e1"};
     for (const char* text : texts) {
         EXPECT_EQ(DecimalValueOf(text), std::strtod(text, nullptr)) << "text: \"" << text << "\"";
     }

@@ -27,8 +27,10 @@ namespace {
 std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
     for (int t = 0; t < frames; ++t) {
-        samples[2 * t] = static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * t / rate)));
-        samples[2 * t + 1] = static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * std::numbers::pi * 1000 * t / rate + 1)));
+        samples[2 * t] =
+            static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * t / rate)));
+        samples[2 * t + 1] =
+            static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * std::numbers::pi * 1000 * t / rate + 1)));
     }
     Bytes data;
     for (std::int16_t s : samples) AppendLe16(data, static_cast<std::uint16_t>(s));
@@ -46,8 +48,8 @@ protected:
         // ctest runs the tests of this suite in parallel processes: each
         // needs its own file, or one test's clean-up removes another's source.
         path_ = ::testing::TempDir() + "zarevo_original_library_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-                std::to_string(getpid()) + ".wav";
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" + std::to_string(getpid()) +
+                ".wav";
     }
     void TearDown() override {
         if (applyRatio_ != nullptr) applyRatio_->store(1.0);
@@ -89,9 +91,9 @@ protected:
 }  // namespace
 
 TEST_F(PluginLibraryTest, ExportsTheEntryPointsAndTheParameterBlock) {
-    for (const char* name : {"Start_Dialog", "End_Dialog", "Constructer", "EffectEnt", "EffectStop", "Destructer",
-                             "PitchOctaves", "SpeedExponent", "ReverbAmount", "ApplyRatio", "BandMask",
-                             "ProcessMono", "ProcessLeft", "ProcessRight"}) {
+    for (const char* name :
+         {"Start_Dialog", "End_Dialog", "Constructer", "EffectEnt", "EffectStop", "Destructer", "PitchOctaves",
+          "SpeedExponent", "ReverbAmount", "ApplyRatio", "BandMask", "ProcessMono", "ProcessLeft", "ProcessRight"}) {
         EXPECT_NE(dlsym(module_, name), nullptr) << name;
     }
     EXPECT_EQ(dlsym(module_, "StandardEffectRun"), nullptr);

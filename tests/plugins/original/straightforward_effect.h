@@ -79,8 +79,8 @@ inline void InverseRealFft(std::vector<double>& v) {
     BitReverse(v);
 }
 
-inline void FindRisingZeroCrossing(std::int32_t& position, const std::vector<double>& x,
-                                   std::int32_t limit, std::int32_t span) {
+inline void FindRisingZeroCrossing(std::int32_t& position, const std::vector<double>& x, std::int32_t limit,
+                                   std::int32_t span) {
     const std::int32_t start = position;
     const auto at = [&x](std::int32_t i) { return i < static_cast<std::int32_t>(x.size()) ? x[i] : 0.0; };
     for (std::int32_t i = start; i <= limit && i < start + span; ++i) {

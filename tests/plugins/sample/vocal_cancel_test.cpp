@@ -65,9 +65,7 @@ protected:
         in_.channel[1] = inRight_.data();
     }
 
-    int Run(int count) {
-        return lib_->effectEnt(44100, count, &in_, &output_.pair, &output_.capacity, ResizeOutput);
-    }
+    int Run(int count) { return lib_->effectEnt(44100, count, &in_, &output_.pair, &output_.capacity, ResizeOutput); }
 
     const SampleLibrary* lib_ = nullptr;
     FakeOutput output_;
