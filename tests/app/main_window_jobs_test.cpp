@@ -66,6 +66,14 @@ void ExpectIdleControls(CMainDialog& window) {
 
 }  // namespace
 
+/// A window without plug-ins, with a folder for its files.
+struct IdleWindow : ::testing::Test {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    std::unique_ptr<CMainDialog> window = apptest::OpenWindow(plugins.Path(), messages);
+};
+
 TEST(WindowJobs, EmptySourceFailsToOpenForPlayAndSave) {
     ScratchFolder plugins;
     MessageRecorder messages;
@@ -79,11 +87,7 @@ TEST(WindowJobs, EmptySourceFailsToOpenForPlayAndSave) {
     ExpectIdleControls(*window);
 }
 
-TEST(WindowJobs, SourceWithoutOutputPathFailsToStartSave) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, SourceWithoutOutputPathFailsToStartSave) {
     WriteConstantSource(files.File("source.wav"), 1000);
     SetField(*window, IDC_SOURCE_PATH, files.File("source.wav"));
     Button(*window, IDC_SAVE)->click();
@@ -91,11 +95,7 @@ TEST(WindowJobs, SourceWithoutOutputPathFailsToStartSave) {
     ExpectIdleControls(*window);
 }
 
-TEST(WindowJobs, SavingOverTheSourceIsRefusedAndKeepsIt) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, SavingOverTheSourceIsRefusedAndKeepsIt) {
     const QString source = files.File("source.wav");
     WriteConstantSource(source, 1000);
     SetField(*window, IDC_SOURCE_PATH, source);
@@ -108,11 +108,7 @@ TEST(WindowJobs, SavingOverTheSourceIsRefusedAndKeepsIt) {
     ExpectIdleControls(*window);
 }
 
-TEST(WindowJobs, WholeSaveEndsInConversionFinishedWithValidFile) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, WholeSaveEndsInConversionFinishedWithValidFile) {
     // Japanese names in both fields, as typed or dropped.
     const QString source = files.File("入力の音声.wav");
     const QString output = files.File("保存した音声.wav");
@@ -188,11 +184,7 @@ TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {
               44u + static_cast<std::uintmax_t>(saved.frames) * 4);
 }
 
-TEST(WindowJobs, PlayingShowsProgressAndEndsByItself) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, PlayingShowsProgressAndEndsByItself) {
     // One block of a 192 kHz source lasts a third of a second.
     apptest::WriteTestWav(files.File("short.wav"), 192000, 1, 16, 20000, [](long, int) { return 0.1; });
     SetField(*window, IDC_SOURCE_PATH, files.File("short.wav"));
@@ -208,11 +200,7 @@ TEST(WindowJobs, PlayingShowsProgressAndEndsByItself) {
     EXPECT_TRUE(messages.Texts().isEmpty());
 }
 
-TEST(WindowJobs, SecondPressStopsPlayback) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, SecondPressStopsPlayback) {
     WriteLongSource(files.File("long.wav"), 8);
     SetField(*window, IDC_SOURCE_PATH, files.File("long.wav"));
     SetField(*window, IDC_OUTPUT_PATH, files.File("never.wav"));
@@ -254,11 +242,7 @@ TEST(WindowJobs, ClosingDuringSaveStopsTheJobFirstAndAsksNothing) {
     EXPECT_EQ(saved.frames % kBlock, 0);
 }
 
-TEST(WindowJobs, StopMeetingPlaybacksOwnEndIsNoFailure) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, StopMeetingPlaybacksOwnEndIsNoFailure) {
     apptest::WriteTestWav(files.File("short.wav"), 192000, 1, 16, 20000, [](long, int) { return 0.1; });
     SetField(*window, IDC_SOURCE_PATH, files.File("short.wav"));
     Button(*window, IDC_PLAY)->click();
@@ -279,11 +263,7 @@ TEST(WindowJobs, StopMeetingPlaybacksOwnEndIsNoFailure) {
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
 }
 
-TEST(WindowJobs, InterruptMeetingTheSavesOwnEndReportsCompletion) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(IdleWindow, InterruptMeetingTheSavesOwnEndReportsCompletion) {
     WriteConstantSource(files.File("in.wav"), 1000);
     SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
     SetField(*window, IDC_OUTPUT_PATH, files.File("out.wav"));

@@ -6,14 +6,7 @@
 
 #include <stddef.h>
 
-#include "zarevo_plugin.h"
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
+#include "no_panel.h"
 
 /* Copies `count` samples of both channels (fewer if resize refused the room);
  * returns how many. */

@@ -7,20 +7,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT int HoldBack = 1000;
 ZAREVO_PLUGIN_EXPORT atomic_int EffectEntCalls;
 
 static double* Held[2];
 static int HeldCount;
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) { HeldCount = 0; }
 

@@ -4,18 +4,11 @@
  * that value without writing anything, as a faulty plug-in might. */
 #include <stddef.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT int Numerator = 1;
 ZAREVO_PLUGIN_EXPORT int Denominator = 2;
 ZAREVO_PLUGIN_EXPORT int Misreport;
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) {}
 

@@ -4,16 +4,9 @@
 #include <stdatomic.h>
 #include <stddef.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT atomic_int ConstructerCalls;
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) { atomic_fetch_add(&ConstructerCalls, 1); }
 

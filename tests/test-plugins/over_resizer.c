@@ -3,16 +3,9 @@
  * through. It records the capacity it found on entry to each call. */
 #include <stddef.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT int CapacityOnEntry;
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) {}
 

@@ -7,7 +7,7 @@
 #include <stddef.h>
 #include <unistd.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT atomic_int StallInEffectEnt;
 ZAREVO_PLUGIN_EXPORT atomic_int StallInDestructer;
@@ -25,13 +25,6 @@ static void WaitForStop(void) {
     }
     atomic_store(&Stalling, 0);
 }
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) { atomic_store(&StopRequested, 0); }
 

@@ -5,18 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "zarevo_plugin.h"
+#include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT int TailFrames = 500;
 
 static double* History[2]; /* the last TailFrames input samples */
-
-void* Start_Dialog(void* parent) {
-    (void)parent;
-    return NULL;
-}
-
-int End_Dialog(void) { return 0; }
 
 void Constructer(void) {
     for (int ch = 0; ch < 2; ++ch) {
