@@ -52,3 +52,12 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
 void EffectStop(void) {}
 
 void Destructer(void) {}
+
+/* The library may be unloaded without a last Destructer (a job that failed
+ * to open): its storage goes with it. */
+__attribute__((destructor)) static void ReleaseStorage(void) {
+    for (int ch = 0; ch < 2; ++ch) {
+        free(Held[ch]);
+        Held[ch] = NULL;
+    }
+}
