@@ -29,19 +29,19 @@ public:
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
 
-    int Channels() const { return channels_; }
-    int Rate() const { return rate_; }
-    int Bits() const { return bits_; }
+    int Channels() const override { return channels_; }
+    int Rate() const override { return rate_; }
+    int Bits() const override { return bits_; }
     /// Bytes of one interleaved source frame.
     int FrameBytes() const { return (bits_ / 8) * channels_; }
     std::int64_t DataOffset() const { return dataOffset_; }
 
     /// [any thread] Bytes of the data body, and bytes fetched so far.
-    std::int64_t DataSize() const { return dataSize_.load(std::memory_order_relaxed); }
-    std::int64_t Consumed() const { return consumed_.load(std::memory_order_relaxed); }
+    std::int64_t DataSize() const override { return dataSize_.load(std::memory_order_relaxed); }
+    std::int64_t Consumed() const override { return consumed_.load(std::memory_order_relaxed); }
     int UnitsPerFrame() const override { return FrameBytes(); }
     /// Starts the next job at the beginning of the data.
-    void ResetConsumed() {
+    void ResetConsumed() override {
         consumed_.store(0, std::memory_order_relaxed);
         readFailed_ = false;
     }
@@ -52,9 +52,9 @@ public:
     /// when all data have been consumed, or when the file no longer delivers
     /// them (truncated or replaced while a job reads it, or a read error):
     /// then ReadFailed() is true and the reason is logged.
-    bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw);
+    bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override;
     /// True when a fetch of the current job failed to read the data.
-    bool ReadFailed() const { return readFailed_; }
+    bool ReadFailed() const override { return readFailed_; }
 
     /// True when `path` names an existing file that is the open source
     /// (same device and inode, whatever the name).
