@@ -205,9 +205,4 @@ bool DecodedSource::EndEarly(std::int64_t end) {
     return natural;
 }
 
-bool DecodedSource::IsSameFileAs(const std::string& path) const {
-    struct stat open {};
-    struct stat named {};
-    if (descriptor_ < 0 || fstat(descriptor_, &open) != 0 || stat(path.c_str(), &named) != 0) return false;
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
-}
+bool DecodedSource::IsSameFileAs(const std::string& path) const { return DescriptorIsFile(descriptor_, path); }

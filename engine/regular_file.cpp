@@ -35,6 +35,15 @@ int OpenRegularFileDescriptor(const std::string& path) {
     return fd;
 }
 
+bool DescriptorIsFile(int fd, const std::string& path) {
+    struct stat open {};
+    struct stat named {};
+    if (fd < 0 || ::fstat(fd, &open) != 0 || ::stat(path.c_str(), &named) != 0) {
+        return false;
+    }
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 std::FILE* OpenRegularFileStream(const std::string& path) {
     const int fd = OpenRegularFileDescriptor(path);
     if (fd < 0) {

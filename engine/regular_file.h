@@ -12,5 +12,9 @@
 /// EINVAL for anything else that is not a regular file.
 int OpenRegularFileDescriptor(const std::string& path);
 
+/// True when the open descriptor `fd` is the file `path` names (same device
+/// and inode, whatever the name); false when either cannot be examined.
+bool DescriptorIsFile(int fd, const std::string& path);
+
 /// The same, as a buffered stream in "rb" mode; null on failure (errno set).
 std::FILE* OpenRegularFileStream(const std::string& path);

@@ -169,10 +169,5 @@ bool WavSource::FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) {
 }
 
 bool WavSource::IsSameFileAs(const std::string& path) const {
-    struct stat open {};
-    struct stat named {};
-    if (!file_ || fstat(fileno(file_.get()), &open) != 0 || stat(path.c_str(), &named) != 0) {
-        return false;
-    }
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    return file_ && DescriptorIsFile(fileno(file_.get()), path);
 }
