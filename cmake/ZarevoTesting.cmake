@@ -31,9 +31,6 @@ function(zarevo_add_test name)
       add_dependencies(${name} ${shipped})
     endif()
   endforeach()
-  # An empty property value would vanish from the list and shift the pairs
-  # (ENVIRONMENT would swallow LABELS), so only given properties are passed.
-  set(test_properties "")
   # Test discovery splits list values, so ENVIRONMENT takes a single NAME=value
   # and LABELS a single label; a suite that needs more variables sets them
   # itself before anything reads them.
@@ -42,23 +39,23 @@ function(zarevo_add_test name)
   if(environment_count GREATER 1 OR label_count GREATER 1)
     message(FATAL_ERROR "zarevo_add_test(${name}): ENVIRONMENT takes one NAME=value, LABELS one label")
   endif()
-  if(ARG_ENVIRONMENT)
-    list(APPEND test_properties ENVIRONMENT "${ARG_ENVIRONMENT}")
-  endif()
   if(ARG_QT)
     if(NOT ARG_LABELS)
       set(ARG_LABELS gui)
     endif()
     set(ARG_LABELS "qt-${ARG_LABELS}")
   endif()
-  if(ARG_LABELS)
-    list(APPEND test_properties LABELS "${ARG_LABELS}")
-  endif()
   # Suites that play through a real sound server run alone, so the other
   # suites' load cannot starve the server into an underrun.
-  if(ARG_SERIAL)
-    list(APPEND test_properties RUN_SERIAL TRUE)
-  endif()
+  set(ARG_RUN_SERIAL ${ARG_SERIAL})
+  # An empty property value would vanish from the list and shift the pairs
+  # (ENVIRONMENT would swallow LABELS), so only given properties are passed.
+  set(test_properties "")
+  foreach(property ENVIRONMENT LABELS RUN_SERIAL)
+    if(ARG_${property})
+      list(APPEND test_properties ${property} "${ARG_${property}}")
+    endif()
+  endforeach()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
     PROPERTIES ${test_properties}

@@ -24,6 +24,18 @@ inline void BitReverse(std::vector<double>& v) {
     }
 }
 
+/// The first butterfly of every block of `d` elements, alike in both
+/// directions: the heads of its two halves become their sum and difference.
+inline void HeadButterflies(std::vector<double>& v, std::int32_t d) {
+    const auto n = static_cast<std::int32_t>(v.size());
+    const std::int32_t b = d / 2;
+    for (std::int32_t i = 0; i < n; i += d) {
+        const double a = v[i], c = v[i + b];
+        v[i] = a + c;
+        v[i + b] = a - c;
+    }
+}
+
 inline void RealFft(std::vector<double>& v) {
     const auto n = static_cast<std::int32_t>(v.size());
     BitReverse(v);
@@ -31,11 +43,7 @@ inline void RealFft(std::vector<double>& v) {
     for (std::int32_t d = 2; d <= n; d *= 2) {
         theta *= 0.5;
         const std::int32_t b = d / 2, q = d / 4;
-        for (std::int32_t i = 0; i < n; i += d) {
-            const double a = v[i], c = v[i + b];
-            v[i] = a + c;
-            v[i + b] = a - c;
-        }
+        HeadButterflies(v, d);
         for (std::int32_t j = 1; j < q; ++j) {
             const double cw = std::cos(j * theta), sw = std::sin(j * theta);
             for (std::int32_t i = 0; i < n; i += d) {
@@ -57,14 +65,10 @@ inline void InverseRealFft(std::vector<double>& v) {
     v[n / 2] *= 0.5;
     double theta = 8.0 * std::atan(1.0) / n;
     for (std::int32_t d = n; d >= 2; d /= 2) {
-        const std::int32_t b = d / 2, q = b / 2;
-        for (std::int32_t i = 0; i < n; i += d) {
-            const double a = v[i], c = v[i + b];
-            v[i] = a + c;
-            v[i + b] = a - c;
-        }
+        const std::int32_t b = d / 2, q = d / 4;
+        HeadButterflies(v, d);
         for (std::int32_t j = 1; j < q; ++j) {
-            const double sw = std::sin(j * theta), cw = std::cos(j * theta);
+            const double cw = std::cos(j * theta), sw = std::sin(j * theta);
             for (std::int32_t i = 0; i < n; i += d) {
                 const double D = v[i + j] - v[i + b - j];
                 const double S = v[i + d - j] + v[i + b + j];
