@@ -19,14 +19,21 @@ struct BlockProducerTest : ::testing::Test {
     WavSource source;
     BlockProducer producer;
     PluginEntryLists lists;
+    PcmBlock block;
 
     void OpenSource(const Bytes& wav) {
         WriteFileBytes(dir.Path("in.wav"), wav);
         ASSERT_TRUE(source.Open(dir.Path("in.wav")));
     }
     void Bind(const std::vector<void*>& modules) { ASSERT_TRUE(BindPluginEntries(modules, lists)); }
-    bool Produce(const OutputFormat& format, PcmBlock& block) {
+    /// The next block of the job, in `block`.
+    bool Produce(const OutputFormat& format) {
         return producer.ProduceBlock(source, SourceBlockFrames, format, lists.process, block);
+    }
+    /// A new job over the same source, from its start.
+    void RestartJob() {
+        source.ResetConsumed();
+        producer.StartJob();
     }
     void TearDown() override { ReleaseOutputBuffers(); }
 };
@@ -37,14 +44,13 @@ std::int16_t Sample16(const PcmBlock& block, std::size_t index) {
 
 TEST_F(BlockProducerTest, WithoutPluginsASourceComesBackExactlyWithoutItsPadding) {
     OpenSource(PcmWav(2, 44100, 16, Pattern16Samples(1000, 2)));
-    PcmBlock block;
-    ASSERT_TRUE(Produce({2, 44100, 16}, block));
+    ASSERT_TRUE(Produce({2, 44100, 16}));
     ASSERT_EQ(block.length, 1000 * 4);
     const Bytes expected = Pattern16Samples(1000, 2);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), block.bytes.begin()));
     EXPECT_EQ(OutputCapacity, 65536);
     const PcmBlock before = block;
-    EXPECT_FALSE(Produce({2, 44100, 16}, block));
+    EXPECT_FALSE(Produce({2, 44100, 16}));
     EXPECT_EQ(block.length, before.length) << "an exhausted source leaves the block unchanged";
 }
 
@@ -56,9 +62,8 @@ TEST_F(BlockProducerTest, SpineAt48kHzMatchesTheArithmeticThroughTwoPlugins) {
     TestPlugin second("passthrough", &dir, "second");
     Bind({first.Handle(), second.Handle()});
     ResizeOutput(1000000);
-    PcmBlock block;
     for (int b = 0; b < 2; ++b) {
-        ASSERT_TRUE(Produce({2, 48000, 16}, block)) << "block " << b;
+        ASSERT_TRUE(Produce({2, 48000, 16})) << "block " << b;
         EXPECT_EQ(producer.BlockFrames(), kWorking);
         // Every working frame that holds a source frame; the last block
         // leaves out the frames of its padding.
@@ -76,7 +81,7 @@ TEST_F(BlockProducerTest, SpineAt48kHzMatchesTheArithmeticThroughTwoPlugins) {
         }
     }
     EXPECT_EQ(block.length, (std::int64_t{kFrames} * 48000 / 44100 - kWorking) * 4) << "the source's frames at 48 kHz";
-    EXPECT_FALSE(Produce({2, 48000, 16}, block));
+    EXPECT_FALSE(Produce({2, 48000, 16}));
     EXPECT_EQ(*second.Symbol<int>("LastCount"), kWorking);
     EXPECT_EQ(*second.Symbol<int>("LastSampleRate"), 48000);
     EXPECT_EQ(*first.Symbol<int>("EffectEntCalls"), 3) << "two data blocks and a silent flush block";
@@ -90,14 +95,12 @@ TEST_F(BlockProducerTest, ChainRunsInListOrder) {
     TestPlugin shift("passthrough", &dir, "shift");
     *halve.Symbol<double>("Gain") = 0.5;
     *shift.Symbol<double>("Offset") = 0.25;
-    PcmBlock block;
     Bind({halve.Handle(), shift.Handle()});
-    ASSERT_TRUE(Produce({1, 8000, 16}, block));
+    ASSERT_TRUE(Produce({1, 8000, 16}));
     EXPECT_EQ(Sample16(block, 0), 16384) << "0.5 x 0.5 + 0.25";
-    source.ResetConsumed();
-    producer.StartJob();
+    RestartJob();
     Bind({shift.Handle(), halve.Handle()});
-    ASSERT_TRUE(Produce({1, 8000, 16}, block));
+    ASSERT_TRUE(Produce({1, 8000, 16}));
     EXPECT_EQ(Sample16(block, 0), 12288) << "(0.5 + 0.25) x 0.5";
 }
 
@@ -106,14 +109,13 @@ TEST_F(BlockProducerTest, ReturnedCountBecomesTheNextInputAndTheBlockLength) {
     TestPlugin shorter("length_changer");
     TestPlugin after("passthrough");
     Bind({shorter.Handle(), after.Handle()});
-    PcmBlock block;
-    ASSERT_TRUE(Produce({1, 44100, 8}, block));
+    ASSERT_TRUE(Produce({1, 44100, 8}));
     EXPECT_EQ(producer.BlockFrames(), 131072);
     EXPECT_EQ(*after.Symbol<int>("LastCount"), 65536);
     EXPECT_EQ(producer.ChainFrames(), 65536);
     EXPECT_EQ(block.length, 65536);
     *shorter.Symbol<int>("Numerator") = 3;
-    ASSERT_TRUE(Produce({1, 44100, 8}, block));
+    ASSERT_TRUE(Produce({1, 44100, 8}));
     EXPECT_EQ(block.length, 196608) << "the length follows the plug-in from block to block";
     EXPECT_EQ(block.bytes[1], Pattern8(65536, 0));
 }
@@ -125,8 +127,7 @@ TEST_F(BlockProducerTest, ZeroFramesMakeAnEmptyBlockAndAnEmptyNextCall) {
     *nothing.Symbol<int>("Numerator") = 0;
     *after.Symbol<int>("LastCount") = -1;
     Bind({nothing.Handle(), after.Handle()});
-    PcmBlock block;
-    ASSERT_TRUE(Produce({2, 8000, 16}, block));
+    ASSERT_TRUE(Produce({2, 8000, 16}));
     EXPECT_EQ(block.length, 0);
     EXPECT_EQ(*after.Symbol<int>("LastCount"), 0);
 }
@@ -136,17 +137,15 @@ TEST_F(BlockProducerTest, ResizeForMoreThanWrittenKeepsTheLargerCapacityAndTheDa
     TestPlugin grower("over_resizer");
     Bind({grower.Handle()});
     ResizeOutput(100);
-    PcmBlock block;
-    ASSERT_TRUE(Produce({2, 11025, 16}, block));
+    ASSERT_TRUE(Produce({2, 11025, 16}));
     EXPECT_EQ(*grower.Symbol<int>("CapacityOnEntry"), 100);
     EXPECT_EQ(OutputCapacity, 3 * 65536);
     ASSERT_EQ(block.length, 65536 * 4);
     for (int i : {0, 32767, 32768, 39999}) {
         EXPECT_EQ(Sample16(block, static_cast<std::size_t>(2 * i + 1)), Pattern16(i, 1)) << "frame " << i;
     }
-    source.ResetConsumed();
-    producer.StartJob();
-    ASSERT_TRUE(Produce({2, 11025, 16}, block));
+    RestartJob();
+    ASSERT_TRUE(Produce({2, 11025, 16}));
     EXPECT_EQ(*grower.Symbol<int>("CapacityOnEntry"), 3 * 65536);
 }
 
@@ -156,13 +155,11 @@ TEST_F(BlockProducerTest, ACountBeyondTheOutputIsClampedToWhatItHolds) {
     Bind({liar.Handle()});
     ResizeOutput(500);
     *liar.Symbol<int>("Misreport") = 1 << 30;
-    PcmBlock block;
-    ASSERT_TRUE(Produce({2, 8000, 16}, block));
+    ASSERT_TRUE(Produce({2, 8000, 16}));
     EXPECT_EQ(block.length, 500 * 4);
     *liar.Symbol<int>("Misreport") = -7;
-    source.ResetConsumed();
-    producer.StartJob();
-    ASSERT_TRUE(Produce({2, 8000, 16}, block));
+    RestartJob();
+    ASSERT_TRUE(Produce({2, 8000, 16}));
     EXPECT_EQ(block.length, 0);
 }
 
@@ -172,8 +169,7 @@ TEST_F(BlockProducerTest, MoreSourceChannelsKeepLeftAndRight) {
         AppendLe16(raw, static_cast<std::uint16_t>(v));
     }
     OpenSource(PcmWav(6, 8000, 16, raw));
-    PcmBlock block;
-    ASSERT_TRUE(Produce({2, 8000, 16}, block));
+    ASSERT_TRUE(Produce({2, 8000, 16}));
     EXPECT_EQ(Sample16(block, 0), 100);
     EXPECT_EQ(Sample16(block, 1), 200);
 }
