@@ -27,72 +27,97 @@ namespace {
 using apptest::MessageRecorder;
 using apptest::ScratchFolder;
 
-QStringList TabCaptions(CMainDialog& window) {
-    QStringList captions;
-    for (int i = 0; i < window.EffectTabs()->count(); ++i) captions << window.EffectTabs()->tabText(i);
-    return captions;
-}
-
-/// Names of the panels that are shown, in tab order.
-QStringList VisiblePanels(CMainDialog& window) {
-    QStringList visible;
-    for (std::size_t i = 0; i < window.Plugins().Count(); ++i) {
-        QWidget* page = window.Plugins().Page(i);
-        if (page && page->isVisible()) visible << page->objectName();
+/// A plug-in folder, a folder for sound files, and the window opened on the
+/// plug-ins, with every message it shows recorded.
+class EffectTabs : public ::testing::Test {
+protected:
+    /// Opens the window on the built test plug-ins `builtNames`, linked under
+    /// the names of `linkNames` when given.
+    void OpenWith(const std::vector<std::string>& builtNames, const std::vector<std::string>& linkNames = {}) {
+        apptest::LinkTestPlugins(plugins.Path(), builtNames, linkNames);
+        window = apptest::OpenWindow(plugins.Path(), messages);
     }
-    return visible;
-}
 
-/// Saves a silent stereo source (or `level` everywhere) through the window
-/// and returns the first saved sample.
-double SaveThroughChain(CMainDialog& window, MessageRecorder& messages, const ScratchFolder& files, double level) {
-    apptest::WriteTestWav(files.File("in.wav"), 22050, 2, 16, 1000, [level](long, int) { return level; });
-    static_cast<QLineEdit*>(window.Control(IDC_SOURCE_PATH))->setText(files.File("in.wav"));
-    static_cast<QLineEdit*>(window.Control(IDC_OUTPUT_PATH))->setText(files.File("out.wav"));
-    static_cast<QPushButton*>(window.Control(IDC_SAVE))->click();
-    EXPECT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
-    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kConversionFinished)});
-    const apptest::WavContents saved = apptest::ReadTestWav(files.File("out.wav"));
-    EXPECT_TRUE(saved.opened);
-    return saved.samples.empty() ? -99.0 : saved.samples[0];
-}
+    /// Opens the window on the two plug-ins the program ships.
+    void OpenWithShippedPlugins() {
+        for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
+            const std::filesystem::path built = std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name;
+            ASSERT_TRUE(std::filesystem::exists(built)) << built;
+            std::filesystem::create_symlink(built, plugins.Path() / name);
+        }
+        window = apptest::OpenWindow(plugins.Path(), messages);
+    }
+
+    QStringList TabCaptions() const {
+        QStringList captions;
+        for (int i = 0; i < window->EffectTabs()->count(); ++i) captions << window->EffectTabs()->tabText(i);
+        return captions;
+    }
+
+    /// Names of the panels that are shown, in tab order.
+    QStringList VisiblePanels() const {
+        QStringList visible;
+        for (std::size_t i = 0; i < window->Plugins().Count(); ++i) {
+            QWidget* page = window->Plugins().Page(i);
+            if (page && page->isVisible()) visible << page->objectName();
+        }
+        return visible;
+    }
+
+    /// Saves the sound file `source` of the files folder through the window
+    /// as `output` there, expects the finished message within `timeoutMs`,
+    /// and reads the saved file back.
+    apptest::WavContents Save(const char* source, const char* output, int timeoutMs = 20000) {
+        static_cast<QLineEdit*>(window->Control(IDC_SOURCE_PATH))->setText(files.File(source));
+        static_cast<QLineEdit*>(window->Control(IDC_OUTPUT_PATH))->setText(files.File(output));
+        static_cast<QPushButton*>(window->Control(IDC_SAVE))->click();
+        EXPECT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }, timeoutMs));
+        EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kConversionFinished)});
+        return apptest::ReadTestWav(files.File(output));
+    }
+
+    /// Saves a stereo source of `level` everywhere through the plug-in chain
+    /// and returns the first saved sample.
+    double SaveThroughChain(double level) {
+        apptest::WriteTestWav(files.File("in.wav"), 22050, 2, 16, 1000, [level](long, int) { return level; });
+        const apptest::WavContents saved = Save("in.wav", "out.wav");
+        EXPECT_TRUE(saved.opened);
+        return saved.samples.empty() ? -99.0 : saved.samples[0];
+    }
+
+    ScratchFolder plugins;
+    ScratchFolder files;
+    MessageRecorder messages;
+    std::unique_ptr<CMainDialog> window;
+};
 
 }  // namespace
 
-TEST(EffectTabs, TabsFollowByteOrderOfFileNames) {
-    ScratchFolder plugins;
+TEST_F(EffectTabs, TabsFollowByteOrderOfFileNames) {
     // Linked in reverse, so the directory's own order cannot pass for sorting.
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    EXPECT_EQ(TabCaptions(*window), (QStringList{"Z", "a", "b"}));
+    OpenWith({"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"});
+    EXPECT_EQ(TabCaptions(), (QStringList{"Z", "a", "b"}));
     ASSERT_EQ(window->Plugins().Count(), 3u);
     EXPECT_EQ(window->Plugins().Modules().size(), 3u);
     EXPECT_EQ(window->EffectTabs()->currentIndex(), 0);
 }
 
-TEST(EffectTabs, EachTabShowsItsOwnPanelOnly) {
-    ScratchFolder plugins;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_Z.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(EffectTabs, EachTabShowsItsOwnPanelOnly) {
+    OpenWith({"Zarevo_a.so", "Zarevo_b.so", "Zarevo_Z.so"});
     window->show();
-    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_Z"});
+    EXPECT_EQ(VisiblePanels(), QStringList{"panel_Z"});
     window->EffectTabs()->setCurrentIndex(2);
-    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_b"});
+    EXPECT_EQ(VisiblePanels(), QStringList{"panel_b"});
     window->EffectTabs()->setCurrentIndex(1);
-    EXPECT_EQ(VisiblePanels(*window), QStringList{"panel_a"});
+    EXPECT_EQ(VisiblePanels(), QStringList{"panel_a"});
     // Every panel is a child of the window itself, not of the tab control.
     for (std::size_t i = 0; i < window->Plugins().Count(); ++i) {
         EXPECT_EQ(window->Plugins().Page(i)->parentWidget(), window.get());
     }
 }
 
-TEST(EffectTabs, PanelsCoverThePageAreaBelowTheTabStrip) {
-    ScratchFolder plugins;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(EffectTabs, PanelsCoverThePageAreaBelowTheTabStrip) {
+    OpenWith({"Zarevo_a.so", "Zarevo_b.so"});
     window->show();
     QApplication::processEvents();
     QTabWidget* tabs = window->EffectTabs();
@@ -111,61 +136,42 @@ TEST(EffectTabs, PanelsCoverThePageAreaBelowTheTabStrip) {
     EXPECT_EQ(window->Plugins().Page(0)->geometry(), window->Plugins().Page(1)->geometry());
 }
 
-TEST(EffectTabs, LibraryWithoutStartDialogIsSkippedBetweenValidOnes) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_nostart.so", "Zarevo_b.so"},
-                             {"Zarevo_a.so", "Zarevo_a_nostart.so", "Zarevo_b.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    EXPECT_EQ(TabCaptions(*window), (QStringList{"a", "b"}));
+TEST_F(EffectTabs, LibraryWithoutStartDialogIsSkippedBetweenValidOnes) {
+    OpenWith({"Zarevo_a.so", "Zarevo_nostart.so", "Zarevo_b.so"},
+             {"Zarevo_a.so", "Zarevo_a_nostart.so", "Zarevo_b.so"});
+    EXPECT_EQ(TabCaptions(), (QStringList{"a", "b"}));
     ASSERT_EQ(window->Plugins().Count(), 2u);
     EXPECT_EQ(window->Plugins().Page(0)->objectName(), QStringLiteral("panel_a"));
     EXPECT_EQ(window->Plugins().Page(1)->objectName(), QStringLiteral("panel_b"));
     // The skipped library's EffectEnt (silence) takes no place in the chain:
     // silence + 0.25 through a, then doubled through b.
-    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.0), 0.5, 1e-4);
+    EXPECT_NEAR(SaveThroughChain(0.0), 0.5, 1e-4);
 }
 
-TEST(EffectTabs, ChainRunsInTabOrder) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_Z.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    ASSERT_EQ(TabCaptions(*window), (QStringList{"Z", "a"}));
+TEST_F(EffectTabs, ChainRunsInTabOrder) {
+    OpenWith({"Zarevo_a.so", "Zarevo_Z.so"});
+    ASSERT_EQ(TabCaptions(), (QStringList{"Z", "a"}));
     // Z halves, then a adds 0.25: 0.5 -> 0.5; the other order would give 0.375.
-    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.5), 0.5, 1e-4);
+    EXPECT_NEAR(SaveThroughChain(0.5), 0.5, 1e-4);
 }
 
-TEST(EffectTabs, LibraryLackingAProcessingEntryIsRefused) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_noeffect.so"});
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    EXPECT_EQ(TabCaptions(*window), QStringList{"a"});
+TEST_F(EffectTabs, LibraryLackingAProcessingEntryIsRefused) {
+    OpenWith({"Zarevo_a.so", "Zarevo_noeffect.so"});
+    EXPECT_EQ(TabCaptions(), QStringList{"a"});
     EXPECT_EQ(window->Plugins().Modules().size(), 1u);
-    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.0), 0.25, 1e-4);
+    EXPECT_NEAR(SaveThroughChain(0.0), 0.25, 1e-4);
 }
 
-TEST(EffectTabs, NoPluginsLeaveTabsEmptyAndPassSoundThrough) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(EffectTabs, NoPluginsLeaveTabsEmptyAndPassSoundThrough) {
+    OpenWith({});
     EXPECT_EQ(window->EffectTabs()->count(), 0);
-    EXPECT_NEAR(SaveThroughChain(*window, messages, files, 0.5), 0.5, 1e-4);
+    EXPECT_NEAR(SaveThroughChain(0.5), 0.5, 1e-4);
 }
 
-TEST(EffectTabs, ShutDownEndsPanelsInOrderBeforeUnloading) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    apptest::LinkTestPlugins(plugins.Path(), {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_noend.so"});
+TEST_F(EffectTabs, ShutDownEndsPanelsInOrderBeforeUnloading) {
     const auto log = apptest::StartPluginLog(files.Path());
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    ASSERT_EQ(TabCaptions(*window), (QStringList{"a", "b", "noend"}));
+    OpenWith({"Zarevo_a.so", "Zarevo_b.so", "Zarevo_noend.so"});
+    ASSERT_EQ(TabCaptions(), (QStringList{"a", "b", "noend"}));
     window.reset();
     // The library without End_Dialog is kept, its call skipped, and its panel
     // deleted by the window while its code is still loaded.
@@ -176,27 +182,14 @@ TEST(EffectTabs, ShutDownEndsPanelsInOrderBeforeUnloading) {
     EXPECT_TRUE(messages.Texts().isEmpty());
 }
 
-TEST(EffectTabs, ShippedPluginsGiveOriginalThenSample) {
-    ScratchFolder plugins;
-    for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
-        const std::filesystem::path built = std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name;
-        ASSERT_TRUE(std::filesystem::exists(built)) << built;
-        std::filesystem::create_symlink(built, plugins.Path() / name);
-    }
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
-    EXPECT_EQ(TabCaptions(*window), (QStringList{"original", "sample"}));
+TEST_F(EffectTabs, ShippedPluginsGiveOriginalThenSample) {
+    OpenWithShippedPlugins();
+    EXPECT_EQ(TabCaptions(), (QStringList{"original", "sample"}));
     EXPECT_EQ(window->EffectTabs()->currentIndex(), 0);
 }
 
-TEST(EffectTabs, SaveWithAPresetOfTheStandardPluginFinishes) {
-    ScratchFolder plugins;
-    ScratchFolder files;
-    for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
-        std::filesystem::create_symlink(std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name, plugins.Path() / name);
-    }
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(EffectTabs, SaveWithAPresetOfTheStandardPluginFinishes) {
+    OpenWithShippedPlugins();
     ASSERT_EQ(window->Plugins().Count(), 2u);
     QWidget* original = window->Plugins().Page(0);
     ASSERT_NE(original, nullptr);
@@ -209,12 +202,7 @@ TEST(EffectTabs, SaveWithAPresetOfTheStandardPluginFinishes) {
     // A 441 Hz tone, two blocks long, through the whole chain.
     apptest::WriteTestWav(files.File("tone.wav"), 22050, 2, 16, 2 * 65536,
                           [](long frame, int) { return 0.5 * std::sin(2 * M_PI * 441.0 * frame / 22050.0); });
-    static_cast<QLineEdit*>(window->Control(IDC_SOURCE_PATH))->setText(files.File("tone.wav"));
-    static_cast<QLineEdit*>(window->Control(IDC_OUTPUT_PATH))->setText(files.File("速聴き.wav"));
-    static_cast<QPushButton*>(window->Control(IDC_SAVE))->click();
-    ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }, 60000));
-    EXPECT_EQ(messages.Texts(), QStringList{QString::fromUtf8(messages::kConversionFinished)});
-    const apptest::WavContents saved = apptest::ReadTestWav(files.File("速聴き.wav"));
+    const apptest::WavContents saved = Save("tone.wav", "速聴き.wav", 60000);
     ASSERT_TRUE(saved.opened);
     EXPECT_EQ(saved.rate, 22050);
     EXPECT_EQ(saved.channels, 2);
@@ -226,13 +214,8 @@ TEST(EffectTabs, SaveWithAPresetOfTheStandardPluginFinishes) {
 
 // A screen reader finds every control of the window, of both shipped panels
 // and of the two settings dialogs by a name: its text or its label's.
-TEST(EffectTabs, NoControlLacksAnAccessibleName) {
-    ScratchFolder plugins;
-    for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
-        std::filesystem::create_symlink(std::filesystem::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name, plugins.Path() / name);
-    }
-    MessageRecorder messages;
-    auto window = apptest::OpenWindow(plugins.Path(), messages);
+TEST_F(EffectTabs, NoControlLacksAnAccessibleName) {
+    OpenWithShippedPlugins();
     ASSERT_EQ(window->Plugins().Count(), 2u);
     CSaveFormatDialog saveFormat;
     CPlaybackDeviceDialog playback([] { return std::vector<std::string>{"device"}; });
