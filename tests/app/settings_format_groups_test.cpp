@@ -30,15 +30,10 @@ TEST(CustomRateText, ReadsTheLeadingDecimalNumber) {
 }
 
 TEST(CustomRateText, TextWithoutALeadingNumberGivesZero) {
-    EXPECT_EQ(Parse(""), 0);
-    EXPECT_EQ(Parse("abc"), 0);
-    EXPECT_EQ(Parse("Hz 8000"), 0);
-    EXPECT_EQ(Parse("-"), 0);
-    EXPECT_EQ(Parse("+ 5"), 0);
-    EXPECT_EQ(Parse("--5"), 0);
-    // Full-width digits and the ideographic space are not decimal text.
-    EXPECT_EQ(Parse("８０００"), 0);
-    EXPECT_EQ(Parse("\u30008000"), 0);
+    // The last two: full-width digits and the ideographic space are not decimal text.
+    for (const char* text : {"", "abc", "Hz 8000", "-", "+ 5", "--5", "８０００", "\u30008000"}) {
+        EXPECT_EQ(Parse(text), 0) << "text: \"" << text << "\"";
+    }
 }
 
 TEST(CustomRateText, NumbersBeyond32BitsClampInsteadOfWrapping) {
