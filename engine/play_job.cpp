@@ -43,15 +43,11 @@ void CWaveFile::HandlePlay() {
         playHeaders_[i] = WaveOutHeader{};
     }
 
-    auto bufferDone = [](void* instance, WaveOutHeader* header) {
-        static_cast<CWaveFile*>(instance)->PostBufferDoneFromAudioThread(header);
-    };
-    if (!waveOut_.Open(playbackDevice_, format, bufferDone, this)) {
-        state_.store(WS_IDLE);  // no Destructer and no window message: the job never ran
-        return;
-    }
-    waveOut_.Pause();  // start with a full queue
-
+    // The three blocks are made before the device opens. An SDL device that
+    // is open but paused still feeds silence to the sound server, which would
+    // play that silence before the first block: opening last keeps the sound
+    // within a sound-server buffer of the click.
+    //
     // A header whose fill finds no data stays empty and is queued all the
     // same: the device hands an empty buffer back as soon as it reaches it,
     // so a source shorter than three blocks still ends by itself once its
@@ -66,6 +62,15 @@ void CWaveFile::HandlePlay() {
             failure = EndOfBlocks(failedPlugin);
         }
     }
+
+    auto bufferDone = [](void* instance, WaveOutHeader* header) {
+        static_cast<CWaveFile*>(instance)->PostBufferDoneFromAudioThread(header);
+    };
+    if (!waveOut_.Open(playbackDevice_, format, bufferDone, this)) {
+        state_.store(WS_IDLE);  // no Destructer and no window message: the job never ran
+        return;
+    }
+    waveOut_.Pause();  // held until the whole queue is in
     for (WaveOutHeader& header : playHeaders_) {
         waveOut_.Prepare(&header);
     }

@@ -43,7 +43,10 @@ namespace {
 /// its wait for window messages is bounded by this interval.
 constexpr std::chrono::milliseconds kBufferPollInterval{2};
 constexpr int kWindowPollMilliseconds = 10;
-constexpr int kSaveStartPollMilliseconds = 1;
+/// Finer steps where the window waits for a job to open or start: every
+/// step of that wait is added to the time before the first sound is heard
+/// or the first block is saved.
+constexpr int kJobStartPollMilliseconds = 1;
 
 /// True while a CWaveFile exists in this process.
 std::atomic<bool> EngineAlive{false};
@@ -135,22 +138,22 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
     outputPath_ = std::move(outputPath);
     endFailedPlugin_.store(-1);
     PostToWorker(WM_WAVE_OPEN);
-    return WaitWhileState(WS_OPEN_REQUESTED, kWindowPollMilliseconds) && state_.load() == WS_OPENED;
+    return WaitWhileState(WS_OPEN_REQUESTED, kJobStartPollMilliseconds) && state_.load() == WS_OPENED;
 }
 
-bool CWaveFile::RequestStart(int requested, int message, int stepMilliseconds) {
+bool CWaveFile::RequestStart(int requested, int message) {
     int expected = WS_OPENED;
     jobStarted_.store(false);
     if (!state_.compare_exchange_strong(expected, requested)) {
         return false;
     }
     PostToWorker(message);
-    return WaitWhileState(requested, stepMilliseconds) && jobStarted_.exchange(false);
+    return WaitWhileState(requested, kJobStartPollMilliseconds) && jobStarted_.exchange(false);
 }
 
-bool CWaveFile::StartPlay() { return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY, kWindowPollMilliseconds); }
+bool CWaveFile::StartPlay() { return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY); }
 
-bool CWaveFile::StartSave() { return RequestStart(WS_SAVE_REQUESTED, WM_WAVE_SAVE, kSaveStartPollMilliseconds); }
+bool CWaveFile::StartSave() { return RequestStart(WS_SAVE_REQUESTED, WM_WAVE_SAVE); }
 
 bool CWaveFile::StopPlay() {
     int expected = WS_PLAYING;

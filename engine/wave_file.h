@@ -129,7 +129,7 @@ private:
     /// Gives up a worker that does not end (see QuitWorker).
     void Abandon();
     /// Requests a job start: `from` -> `requested`, posts `message`, waits.
-    bool RequestStart(int requested, int message, int stepMilliseconds);
+    bool RequestStart(int requested, int message);
     void CallStops();
 
     // ---- play job (play_job.cpp) ----

@@ -55,7 +55,9 @@ public:
     /// last ran empty; 0 while a buffer is queued. Once the last buffer has
     /// come back, this tells how far the device has played past it.
     int IdlePeriods() const;
-    void Pause();    ///< holds the sound; queued buffers wait
+    /// Holds the sound; queued buffers wait. The device still plays silence
+    /// meanwhile, which a sound server buffers ahead of what comes next.
+    void Pause();
     void Restart();  ///< starts or resumes the sound
     /// Hands back every queued buffer at once, in queue order, through the done
     /// callback on the caller's thread. The device stays open and keeps its

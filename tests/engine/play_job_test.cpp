@@ -204,6 +204,24 @@ TEST_F(PlayJob, DeviceReceivesWhatASaveWritesAt48000From44100) {
     ExpectNoMessage();
 }
 
+TEST_F(PlayJob, SoundStartsWithTheFirstBlockNotAfterTheTimeTheBlocksTookToMake) {
+    // A device that is open while the blocks are made plays silence all that
+    // while (10 periods here), and a sound server buffers it ahead of the
+    // first block. The device may play at most the period it starts in.
+    setenv("SDL_DISKAUDIODELAY", "10", 1);
+    const std::string source =
+        WriteSource("source.wav", PcmWav(2, 44100, 16, Pattern16Samples(SourceBlockFrames / 2, 2)));
+    TestPlugin slow("sleepy");
+    *slow.Symbol<int>("SleepMilliseconds") = 100;
+    const PcmFormat format{2, 44100, 16};
+
+    const Bytes saved = Save({slow.Handle()}, source, format);
+    const Bytes captured = PlayToEnd({slow.Handle()}, source, format);
+    ExpectPlayedWithoutGap(captured, saved, format);
+    const std::size_t periodBytes = 2048 * 4;  // SDL's period at 44100 Hz, 16-bit stereo
+    EXPECT_LE(FirstSoundingFrame(captured, format), FirstSoundingFrame(saved, format) + periodBytes);
+}
+
 TEST_F(PlayJob, SourceShorterThanOneBlockEndsByItselfOnce) {
     // Two of the three buffers find no data at the start.
     const std::string source = WriteSource("short.wav", PcmWav(1, 11025, 8, Pattern8Samples(1000, 1)));

@@ -69,10 +69,15 @@ PulseServer::PulseServer(const std::filesystem::path& folder) : folder_(folder) 
     // No client may start a server of its own behind the test's back.
     std::ofstream(folder_ / "client.conf") << "autospawn = no\n";
     const std::string socket = (folder_ / "native").string();
-    pid_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                  "--log-target=stderr", "-L", "module-null-sink sink_name=t rate=44100 channels=2 format=s16le", "-L",
-                  "module-native-protocol-unix auth-anonymous=1 socket=" + socket},
-                 {"XDG_RUNTIME_DIR=" + folder_.string(), "HOME=" + folder_.string()});
+    // Without rewinds: a sink that rewinds what it has already rendered, to
+    // start a new stream sooner, has already passed that to its monitor, and
+    // the recording then misses the stream's first tens of milliseconds,
+    // which a listener at a real sink hears.
+    pid_ =
+        Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--log-target=stderr",
+               "-L", "module-null-sink sink_name=t rate=44100 channels=2 format=s16le norewinds=1", "-L",
+               "module-native-protocol-unix auth-anonymous=1 socket=" + socket},
+              {"XDG_RUNTIME_DIR=" + folder_.string(), "HOME=" + folder_.string()});
     for (int waited = 0; pid_ > 0 && waited < 500; ++waited) {
         if (std::filesystem::exists(socket)) {
             ready_ = true;
