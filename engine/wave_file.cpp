@@ -36,6 +36,7 @@
 #include "failure_log.h"
 #include "guarded_call.h"
 #include "output_buffers.h"
+#include "thread_priority.h"
 
 namespace {
 
@@ -237,6 +238,7 @@ void CWaveFile::RunWorker() {
         std::atomic<bool>& ended;
         ~MarkEnded() { ended.store(true); }
     } markEnded{workerEnded_};
+    RaiseThreadPriority();
     for (;;) {
         while (WaveOutHeader* header = buffersDone_.Pop()) {
             HandleBufferDone(header);
