@@ -17,10 +17,13 @@ namespace {
 /// running total and must stay an int.
 constexpr std::int64_t MaxWritten = std::numeric_limits<int>::max() / 2;
 
-/// Largest stretched length: a SampleBuffer adds its growth margin and must
-/// stay within 32 bits.
-constexpr double MaxStretched =
-    static_cast<double>(std::numeric_limits<std::int32_t>::max() - SampleBuffer::GrowthMargin - 1);
+/// Largest stretched length M, 2^25 samples. A run holds about five arrays
+/// of M doubles (overlap and stretch per channel, the frame window), so this
+/// bounds it near 1.3 GB; without it a typed pitch of 13 octaves asks for
+/// about 20 GB, which the system answers by killing the program. Every pitch
+/// the slider reaches stays below it at any typed speed (ratio 2 x 100 at
+/// N = 131072 is 26.2 million samples).
+constexpr double MaxStretched = 33554432.0;
 
 }  // namespace
 
@@ -234,8 +237,8 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
     setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(kRelaxed));
     setting.inversePitch = 1.0 / pitchFactor;
     const double stretched = setting.frameLength * setting.ratio;
-    // Rationale: a stretched frame beyond 32 bits (or NaN from typed values)
-    // cannot be held; the call gives back nothing rather than fail later.
+    // Rationale: a stretched frame beyond MaxStretched (or NaN from typed
+    // values) cannot be held; the call gives back nothing rather than fail later.
     if (!(stretched >= 0.0 && stretched <= MaxStretched)) {
         return 0;
     }

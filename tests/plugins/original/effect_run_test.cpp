@@ -213,7 +213,12 @@ TEST_F(EffectRunTest, VanishingStretchGivesNoBandContentAndNoHang) {
     EXPECT_EQ(Feed(8000, 8192, 2), (std::vector<int>{4, 8}));
 }
 
-TEST_F(EffectRunTest, StretchBeyondThirtyTwoBitsGivesBackNothing) {
+TEST_F(EffectRunTest, StretchBeyondTheMemoryBoundGivesBackNothing) {
+    // A typed 9.5 octaves stretches a frame of 65536 to 47 million samples,
+    // over the bound of 2^25: nothing is allocated and nothing comes back.
+    PitchOctaves.store(9.5);
+    EXPECT_EQ(Feed(44100, 65536, 1), (std::vector<int>{0}));
+    EXPECT_EQ(run_.HeldSamples(), 0);
     PitchOctaves.store(40.0);
     EXPECT_EQ(Feed(44100, 65536, 1), (std::vector<int>{0}));
     PitchOctaves.store(std::nan(""));
