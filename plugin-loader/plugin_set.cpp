@@ -3,6 +3,7 @@
 #include "plugin_set.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
@@ -137,6 +138,14 @@ PluginSet::~PluginSet() { Unload(); }
 
 void PluginSet::LoadFrom(const std::string& folder, const LoadedHook& onLoaded) {
     for (const std::string& path : FindPluginFiles(folder)) {
+        // Rationale: dlopen opens and reads the file without a time limit; a
+        // FIFO or a terminal under a plug-in's name would hold the program's
+        // start for ever.
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+            ReportPluginSkipped(path, "it is not a regular file");
+            continue;
+        }
         void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             const char* reason = dlerror();

@@ -34,7 +34,8 @@ public:
     PluginSet& operator=(const PluginSet&) = delete;
 
     /// Loads every "Zarevo_*.so" of `folder` in byte-wise order of the names.
-    /// A library that cannot be loaded, lacks Start_Dialog, or lacks one of
+    /// A name that is not a regular file (after links), a library that cannot
+    /// be loaded, lacks Start_Dialog, or lacks one of
     /// the four processing entry points is unloaded and skipped, with its
     /// path and the reason on stderr. Call once.
     void LoadFrom(const std::string& folder, const LoadedHook& onLoaded = {});

@@ -2,16 +2,21 @@
 // libraries the set keeps or skips (and says so on stderr), plug-ins taken
 // out by the loading program, and the parameter descriptions and their checks.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "parameter_text.h"
@@ -142,6 +147,39 @@ TEST(PluginSet, KeepsByteOrderAndSkipsUnusableLibrariesWithAReason) {
     set.Unload();
     EXPECT_TRUE(set.Modules().empty());
     EXPECT_FALSE(IsStillLoaded(folder.Path() / "Zarevo_a.so"));
+}
+
+TEST(PluginSet, NamesThatAreNotRegularFilesAreSkippedWithoutBeingOpened) {
+    ScratchFolder folder;
+    CopyTestPlugin("passthrough.so", folder.Path(), "Zarevo_a.so");
+    const fs::path fifo = folder.Path() / "Zarevo_fifo.so";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(folder.Path() / "Zarevo_folder.so");
+    // A write end opens without blocking only while someone reads: then the
+    // loader is stuck in open(), and opening releases it with an empty file.
+    std::atomic<bool> loaded{false};
+    std::atomic<bool> readerWasWaiting{false};
+    std::thread writer([&] {
+        while (!loaded.load()) {
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                readerWasWaiting.store(true);
+                close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    PluginSet set;
+    testing::internal::CaptureStderr();
+    set.LoadFrom(folder.Path().string());
+    const std::string errors = testing::internal::GetCapturedStderr();
+    loaded.store(true);
+    writer.join();
+
+    EXPECT_FALSE(readerWasWaiting.load()) << "the FIFO was opened and would have hung the start";
+    EXPECT_EQ(Captions(set), (std::vector<std::string>{"a"}));
+    EXPECT_NE(errors.find("Zarevo_fifo.so skipped: it is not a regular file\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Zarevo_folder.so skipped: it is not a regular file\n"), std::string::npos) << errors;
 }
 
 TEST(PluginSet, RefusedByTheHookLeavesTheChainButStaysLoaded) {
