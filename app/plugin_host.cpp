@@ -18,6 +18,16 @@ std::string CurrentExceptionText() {
     }
 }
 
+/// Hides the widgets a plug-in made under `parent` before it threw: a half-
+/// made panel would otherwise show over the window with it. They are not
+/// deleted, as the abandoned plug-in may still hold them.
+void HideWidgetsAddedSince(QWidget& parent, const QObjectList& childrenBefore) {
+    for (QObject* child : parent.children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !childrenBefore.contains(child)) widget->hide();
+    }
+}
+
 }  // namespace
 
 PluginHost::~PluginHost() {
@@ -28,10 +38,12 @@ PluginHost::~PluginHost() {
 void PluginHost::LoadFrom(const std::string& folder, QWidget* parent) {
     plugins_.LoadFrom(folder, [this, parent](const LoadedPlugin& plugin) {
         void* page = nullptr;
+        const QObjectList childrenBefore = parent ? parent->children() : QObjectList();
         try {
             page = plugin.startDialog(parent);
         } catch (...) {
             ReportPluginSkipped(plugin.path, "Start_Dialog threw: " + CurrentExceptionText());
+            if (parent) HideWidgetsAddedSince(*parent, childrenBefore);
             return false;
         }
         paths_.push_back(plugin.path);

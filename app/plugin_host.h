@@ -21,7 +21,7 @@ public:
     /// Loads the plug-ins of `folder` (see PluginSet) and lets each create its
     /// panel as a child of `parent` (Start_Dialog) right after it is loaded.
     /// A plug-in whose Start_Dialog throws is left out, with the reason on
-    /// stderr. Call once.
+    /// stderr, and the widgets it made under `parent` are hidden. Call once.
     void LoadFrom(const std::string& folder, QWidget* parent);
 
     /// The dlopen handles of the kept plug-ins, in tab and chain order.

@@ -3,6 +3,7 @@
 // not keep the others from ending, and both only leave a line on stderr.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QTabWidget>
 
 #include "app_test_support.h"
@@ -26,6 +27,15 @@ TEST(PluginHost, PanelEntriesThatThrowAreReportedAndSurvived) {
     EXPECT_EQ(window->Plugins().Modules().size(), 3u);
     EXPECT_NE(startErrors.find("Zarevo_a_start.so skipped: Start_Dialog threw: panel refused\n"), std::string::npos)
         << startErrors;
+    // The refused plug-in's half-made panel does not show over the window.
+    window->show();
+    int leftBehind = 0;
+    for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->text() != QStringLiteral("left behind") || label == window->Plugins().Page(2)) continue;
+        ++leftBehind;
+        EXPECT_FALSE(label->isVisible());
+    }
+    EXPECT_EQ(leftBehind, 1);
 
     // Closing deletes the widget the refused plug-in left behind: its library
     // must still be loaded then.

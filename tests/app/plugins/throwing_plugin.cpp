@@ -22,8 +22,9 @@ extern "C" {
 
 ZAREVO_PLUGIN_EXPORT void* Start_Dialog(void* parent) {
     auto* panel = new LeftBehind(QStringLiteral("left behind"), static_cast<QWidget*>(parent));
-    panel->hide();
+    // Not hidden before the throw: a child widget shows with its window.
     if (PLUGIN_THROWS_IN_START) throw std::runtime_error("panel refused");
+    panel->hide();
     return panel;
 }
 
