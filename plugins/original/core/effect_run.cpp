@@ -177,15 +177,14 @@ void EffectRun::ProcessChannel(const Setting& setting, int ch, bool reverbBuilt)
     }
 }
 
-bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
-                         const int* capacity, ZarevoResizeOutputFn resize) {
-    const std::int32_t needed = written + hopOut;
+bool EffectRun::MakeRoom(std::int32_t needed, const int* capacity, ZarevoResizeOutputFn resize) {
     if (*capacity < needed) {
         resize(2 * needed);
-        if (*capacity < needed) {
-            return false;
-        }
     }
+    return *capacity >= needed;
+}
+
+void EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out) {
     const bool mono = ProcessMono.load(kRelaxed) != 0;
     const double apply = ApplyRatio.load(kRelaxed);
     const double share[2] = {ProcessLeft.load(kRelaxed) != 0 ? apply : 0.0,
@@ -210,7 +209,6 @@ bool EffectRun::WriteHop(const Setting& setting, std::int32_t written, std::int3
             target[i] = v;
         }
     }
-    return true;
 }
 
 void EffectRun::ReleaseConsumed(std::int32_t consumed) {
@@ -258,18 +256,26 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
             reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_[0]);
         }
         const std::int32_t n = setting.frameLength;
+        const std::int32_t half = setting.stretchedLength / 2;
+        const double hop = half == 0 ? 0.0 : half * setting.inversePitch;
         while (fifoCount_ - consumed >= n) {
+            const bool hopFits = hop >= 0.0 && hop <= static_cast<double>(MaxWritten - written);
+            const std::int32_t hopOut = hopFits ? static_cast<std::int32_t>(hop) : 0;
+            const bool room = hopFits && MakeRoom(written + hopOut, capacity, resize);
+            // Rationale: a frame whose hop finds no room behind this call's
+            // earlier hops waits in the queue for the next call, whose output
+            // starts empty; its sound would otherwise be lost. Only a hop that
+            // fits no output at all is processed and dropped, so the queue
+            // cannot grow without end.
+            if (!room && written > 0) {
+                break;
+            }
             ProcessFrame(setting, consumed, reverbBuilt);
             consumed += n / 2;
-            const std::int32_t half = setting.stretchedLength / 2;
-            const double hop = half == 0 ? 0.0 : half * setting.inversePitch;
-            if (!(hop >= 0.0 && hop <= static_cast<double>(MaxWritten - written))) {
+            if (!room) {
                 break;
             }
-            const auto hopOut = static_cast<std::int32_t>(hop);
-            if (!WriteHop(setting, written, hopOut, out, capacity, resize)) {
-                break;
-            }
+            WriteHop(setting, written, hopOut, out);
             written += hopOut;
         }
     } catch (const std::bad_alloc&) {

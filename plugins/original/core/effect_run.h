@@ -65,9 +65,11 @@ private:
     /// One channel's part of a frame: overlap shift, transform, reverb and
     /// band stage. Touches only that channel's buffers; never throws.
     void ProcessChannel(const Setting& setting, int channel, bool reverbBuilt) noexcept;
-    /// Writes one hop behind `written`; false when the output cannot grow.
-    bool WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out,
-                  const int* capacity, ZarevoResizeOutputFn resize);
+    /// Asks the host for twice `needed` when the output holds less; false
+    /// when it still holds less than `needed`.
+    static bool MakeRoom(std::int32_t needed, const int* capacity, ZarevoResizeOutputFn resize);
+    /// Writes one hop behind `written`; the output has room for it.
+    void WriteHop(const Setting& setting, std::int32_t written, std::int32_t hopOut, ChannelBuffers* out);
     void ReleaseConsumed(std::int32_t consumed);
 
     SampleBuffer inputFifo_[2];

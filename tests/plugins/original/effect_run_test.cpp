@@ -2,6 +2,7 @@
 // stop flag, and the guards for extreme settings and refused memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -225,14 +226,24 @@ TEST_F(EffectRunTest, StretchBeyondTheMemoryBoundGivesBackNothing) {
     EXPECT_EQ(Feed(44100, 65536, 1), (std::vector<int>{0}));
 }
 
-TEST_F(EffectRunTest, RefusedOutputGrowthGivesBackWhatWasWritten) {
+TEST_F(EffectRunTest, RefusedOutputGrowthKeepsTheFrameForTheNextCall) {
+    Feed(44100, 65536, 3);
+    const std::vector<double> unlimited = output_[0];
+    output_[0].clear();
+    output_[1].clear();
+    run_.Construct();
     host_ = &HostOutput::Reset(50000, 50000);
-    const std::vector<int> counts = Feed(44100, 65536, 2);
-    // The first call fits in 50000; the second's second hop does not, and the
-    // host refuses to grow: the first hop is given back.
-    EXPECT_EQ(counts, (std::vector<int>{32768, 32768}));
+    const std::vector<int> counts = Feed(44100, 65536, 3);
+    // One hop of 32768 fits in 50000, a second does not and the host refuses
+    // to grow: each call gives back its first hop, and the frame that found
+    // no room waits for the next call.
+    EXPECT_EQ(counts, (std::vector<int>{32768, 32768, 32768}));
+    EXPECT_EQ(run_.HeldSamples(), 3 * 65536 - 3 * 32768);
     EXPECT_EQ(host_->capacity, 50000);
-    EXPECT_EQ(host_->resizeCalls, 1);
+    EXPECT_EQ(host_->resizeCalls, 2);
+    // No sound is lost: the output is the unlimited output's beginning.
+    ASSERT_LE(output_[0].size(), unlimited.size());
+    EXPECT_TRUE(std::equal(output_[0].begin(), output_[0].end(), unlimited.begin()));
 }
 
 TEST_F(EffectRunTest, AskForTwiceTheRunningTotal) {
