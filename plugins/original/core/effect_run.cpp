@@ -17,6 +17,11 @@ namespace {
 /// running total and must stay an int.
 constexpr std::int64_t MaxWritten = std::numeric_limits<int>::max() / 2;
 
+/// Most input samples a call leaves queued for frames whose hops found no
+/// room in the output: beyond it they are processed and dropped, so a host
+/// that keeps its output small cannot make the queue grow without end.
+constexpr std::int32_t MaxWaiting = std::int32_t{1} << 22;
+
 /// Largest stretched length M, 2^25 samples. A run holds about five arrays
 /// of M doubles (overlap and stretch per channel, the frame window), so this
 /// bounds it near 1.3 GB; without it a typed pitch of 13 octaves asks for
@@ -264,15 +269,19 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
             const bool room = hopFits && MakeRoom(written + hopOut, capacity, resize);
             // Rationale: a frame whose hop finds no room behind this call's
             // earlier hops waits in the queue for the next call, whose output
-            // starts empty; its sound would otherwise be lost. Only a hop that
-            // fits no output at all is processed and dropped, so the queue
-            // cannot grow without end.
-            if (!room && written > 0) {
+            // starts empty; its sound would otherwise be lost. A hop that fits
+            // no output at all, or a queue beyond MaxWaiting, is processed and
+            // dropped, so the queue cannot grow without end.
+            const bool overfull = fifoCount_ - consumed > MaxWaiting;
+            if (!room && written > 0 && !overfull) {
                 break;
             }
             ProcessFrame(setting, consumed, reverbBuilt);
             consumed += n / 2;
             if (!room) {
+                if (overfull) {
+                    continue;
+                }
                 break;
             }
             WriteHop(setting, written, hopOut, out);

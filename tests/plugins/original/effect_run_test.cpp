@@ -244,6 +244,12 @@ TEST_F(EffectRunTest, RefusedOutputGrowthKeepsTheFrameForTheNextCall) {
     // No sound is lost: the output is the unlimited output's beginning.
     ASSERT_LE(output_[0].size(), unlimited.size());
     EXPECT_TRUE(std::equal(output_[0].begin(), output_[0].end(), unlimited.begin()));
+
+    // Blocks of four frames against one hop per call: the waiting frames
+    // stay within 2^22 samples, however long the host keeps refusing.
+    run_.Construct();
+    Feed(44100, 4 * 65536, 24);
+    EXPECT_LE(run_.HeldSamples(), (1 << 22) + 4 * 65536);
 }
 
 TEST_F(EffectRunTest, AskForTwiceTheRunningTotal) {
