@@ -13,6 +13,7 @@
 #include <limits>
 #include <numbers>
 
+#include "support/sndfile_read.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
 #include "job_end.h"
@@ -180,6 +181,38 @@ TEST_F(DecodedSaveTest, ADecodedFileThatEndsEarlyFailsTheSave) {
     Bytes saved;
     EXPECT_EQ(Save(source, {2, 44100, 16}, saved), static_cast<long>(JobEnd::ReadFailed));
     EXPECT_EQ(engine.State(), WS_IDLE);
+}
+
+TEST_F(DecodedSaveTest, AStreamEndingWhereABlockEndsIsStillFlushed) {
+    // A cut Ogg stream does not state its length. With blocks as long as its
+    // sound, the second fetch brings nothing: what the plug-in holds back must
+    // come out all the same, so the output is as long as the source.
+    const std::string source = dir.Path("cut.ogg");
+    Encode(source, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 1, 100000,
+           [](int f, int) { return Pattern16(f, 0) * 32768; });
+    struct stat status {};
+    ASSERT_EQ(stat(source.c_str(), &status), 0);
+    ASSERT_EQ(truncate(source.c_str(), status.st_size / 2), 0);
+    SourceFile measure;
+    ASSERT_TRUE(measure.Open(source));
+    GrowBuffer<std::uint8_t> raw;
+    while (measure.FetchBlock(SourceBlockFrames, raw)) {
+    }
+    const auto length = static_cast<int>(measure.DataSize());
+    ASSERT_GT(length, 2000);
+    ASSERT_LE(length, SourceBlockFrames);
+
+    TestPlugin holdback("holdback");  // 1000 samples
+    const std::string output = dir.Path("out.wav");
+    ASSERT_TRUE(engine.PrepareJob({holdback.Handle()}, source, output, 1, 44100, 16, length, -1));
+    ASSERT_TRUE(engine.StartSave());
+    const auto message = inbox.Next();
+    ASSERT_TRUE(message && message->message == WM_WAVE_SAVE_ENDED);
+    EXPECT_EQ(message->lParam, static_cast<long>(JobEnd::Completed));
+    const SndfileContents saved = ReadWithSndfile(output);
+    ASSERT_TRUE(saved.opened);
+    EXPECT_EQ(saved.info.frames, length);
+    EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), 3) << "one data block, then two of silence";
 }
 
 /// Descriptors this process holds open.
