@@ -35,8 +35,14 @@ bool SourceFile::Open(const std::string& path) {
         active_.store(&decoded_);
         return true;
     }
-    // An empty reason: integer-PCM WAV, which only the own reader judges.
-    if (!whyNot.empty()) LogEngineFailure("cannot open the source %s: %s", path.c_str(), whyNot.c_str());
+    // An empty reason: integer-PCM WAV, which only the own reader judges. It
+    // has given its reason for a RIFF file; any other such file (big-endian
+    // RIFX) it never saw.
+    if (!whyNot.empty()) {
+        LogEngineFailure("cannot open the source %s: %s", path.c_str(), whyNot.c_str());
+    } else if (!riffWave) {
+        LogEngineFailure("the source %s is integer PCM WAV that is not little-endian RIFF", path.c_str());
+    }
     return false;
 }
 

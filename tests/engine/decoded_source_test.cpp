@@ -239,6 +239,13 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     ASSERT_NE(libsndfileTakesIt, nullptr) << "the case needs a file libsndfile opens";
     sf_close(libsndfileTakesIt);
     EXPECT_FALSE(source.Open(odd));
+    // Big-endian integer PCM is neither reader's, and the refusal says why.
+    const std::string rifx = dir.Path("rifx.wav");
+    Encode(rifx, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 8000, 1, 100,
+           [](int f, int) { return Pattern16(f, 0) * 65536; });
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(source.Open(rifx));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("zarevo engine: the source " + rifx), std::string::npos);
 
     WriteFileBytes(dir.Path("text.wav"), Bytes{'n', 'o', ' ', 's', 'o', 'u', 'n', 'd'});
     EXPECT_FALSE(source.Open(dir.Path("text.wav")));
