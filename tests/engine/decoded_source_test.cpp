@@ -229,6 +229,15 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     ASSERT_TRUE(source.Open(dir.Path("plain.wav")));
     EXPECT_FALSE(source.IsDecoded());
     EXPECT_EQ(source.DataSize(), 400) << "bytes, as the own reader counts";
+    // A WAV that only the decoder takes opens without a failure line.
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16}) {
+        const std::string decoded = dir.Path("decoded.wav");
+        Encode(decoded, format, 8000, 1, 100, [](int f, int) { return Pattern16(f, 0) * 65536; });
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(source.Open(decoded));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(source.IsDecoded());
+    }
 
     // Integer PCM that the own reader refuses (12-bit samples) stays refused,
     // although libsndfile would read it.
@@ -238,7 +247,10 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     SNDFILE* libsndfileTakesIt = sf_open(odd.c_str(), SFM_READ, &info);
     ASSERT_NE(libsndfileTakesIt, nullptr) << "the case needs a file libsndfile opens";
     sf_close(libsndfileTakesIt);
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(source.Open(odd));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the source " + odd + " is not a WAV file of integer PCM"),
+              std::string::npos);
     // Big-endian integer PCM is neither reader's, and the refusal says why.
     const std::string rifx = dir.Path("rifx.wav");
     Encode(rifx, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 8000, 1, 100,
