@@ -32,8 +32,9 @@ int Fail(const std::string& message, int status) {
 /// disk) is a failure, not a success.
 int Print(const std::string& text, const char* what) {
     std::fputs(text.c_str(), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kDone
-                                                             : Fail(std::string(what) + " could not be written", kFailed);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout)
+               ? kDone
+               : Fail(std::string(what) + " could not be written", kFailed);
 }
 
 /// Ends the process by `signal` after the clean-up, so that a shell or xargs

@@ -196,8 +196,7 @@ TEST_F(DecodedSaveTest, AStreamEndingWhereABlockEndsIsStillFlushed) {
     SourceFile measure;
     ASSERT_TRUE(measure.Open(source));
     GrowBuffer<std::uint8_t> raw;
-    while (measure.FetchBlock(SourceBlockFrames, raw)) {
-    }
+    while (measure.FetchBlock(SourceBlockFrames, raw)) {}
     const auto length = static_cast<int>(measure.DataSize());
     ASSERT_GT(length, 2000);
     ASSERT_LE(length, SourceBlockFrames);

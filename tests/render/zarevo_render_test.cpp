@@ -174,7 +174,8 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
     EXPECT_EQ(files.Names(), (std::vector<std::string>{"in.wav", "link.wav"})) << "no file was left behind";
     // What cannot be printed is no success either.
     for (const char* option : {"--help", "--version"}) {
-        const int status = std::system((std::string(ZAREVO_RENDER_PROGRAM) + " " + option + " >/dev/full 2>&1").c_str());
+        const int status =
+            std::system((std::string(ZAREVO_RENDER_PROGRAM) + " " + option + " >/dev/full 2>&1").c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << option;
     }
 }
