@@ -53,7 +53,7 @@ void BlockProducer::StartJob(std::function<bool()> stopRequested) {
 bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                                  std::span<const ZarevoEffectEntFn> chain, PcmBlock& out) {
     failedPlugin_ = -1;
-    const bool dataLeft = source.Consumed() < source.DataSize();
+    bool dataLeft = source.Consumed() < source.DataSize();
     // A job without data has nothing to flush either.
     if (end_.Finished() || (!dataLeft && !end_.Flushing())) {
         return false;
@@ -66,8 +66,19 @@ bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const Ou
     const std::uint8_t silenceByte = format.bits == 8 ? 0x80 : 0x00;
     int frames = 0;
     std::optional<int> flushFrames;
+    const int realFrames = dataLeft ? FetchDataBlock(source, sourceFrames) : -1;
+    // A source whose length shows only at its end (a decoded stream) can run
+    // out exactly where a block ended: no data came, and the flush follows as
+    // it does after any last data block.
+    if (realFrames < 0 && dataLeft && !source.ReadFailed() && source.Consumed() > 0 &&
+        source.Consumed() >= source.DataSize()) {
+        if (stopRequested_ && stopRequested_()) {
+            end_.EndWithoutFlush();
+            return false;
+        }
+        dataLeft = false;
+    }
     if (dataLeft) {
-        const int realFrames = FetchDataBlock(source, sourceFrames);
         const int chainFrames = realFrames < 0 ? -1 : RunChain(format.rate, chain);
         if (chainFrames < 0) {
             return false;  // no data left, or a plug-in threw

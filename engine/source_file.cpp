@@ -28,15 +28,25 @@ bool SourceFile::Open(const std::string& path) {
     Close();
     active_.store(&wav_);
     const bool riffWave = path.empty() || StartsAsRiffWave(path);
-    if (riffWave && wav_.Open(path)) return true;
+    // A float or extensible WAV is refused by the own reader and taken by the
+    // decoder: the reader's refusal is logged only when no reader takes it.
+    std::string wavRefusal;
+    if (riffWave && wav_.Open(path, &wavRefusal)) return true;
     if (path.empty()) return false;
     std::string whyNot;
     if (decoded_.Open(path, whyNot)) {
         active_.store(&decoded_);
         return true;
     }
-    // An empty reason: integer-PCM WAV, which only the own reader judges.
-    if (!whyNot.empty()) LogEngineFailure("cannot open the source %s: %s", path.c_str(), whyNot.c_str());
+    if (!wavRefusal.empty()) LogEngineFailure("%s", wavRefusal.c_str());
+    // An empty reason: integer-PCM WAV, which only the own reader judges. It
+    // has given its reason for a RIFF file; any other such file (big-endian
+    // RIFX) it never saw.
+    if (!whyNot.empty()) {
+        LogEngineFailure("cannot open the source %s: %s", path.c_str(), whyNot.c_str());
+    } else if (!riffWave) {
+        LogEngineFailure("the source %s is integer PCM WAV that is not little-endian RIFF", path.c_str());
+    }
     return false;
 }
 

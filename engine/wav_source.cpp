@@ -36,7 +36,7 @@ struct FormatFields {
 
 void WavSource::Close() { file_.reset(); }
 
-bool WavSource::Open(const std::string& path) {
+bool WavSource::Open(const std::string& path, std::string* headerRefusal) {
     Close();
     path_ = path;
     readFailed_ = false;
@@ -51,8 +51,13 @@ bool WavSource::Open(const std::string& path) {
     }
     std::int64_t declaredDataSize = 0;
     if (!WalkChunks(declaredDataSize)) {
-        LogEngineFailure("the source %s is not a WAV file of integer PCM with one \"fmt \" and one \"data\" chunk",
-                         path.c_str());
+        const std::string refusal =
+            "the source " + path + " is not a WAV file of integer PCM with one \"fmt \" and one \"data\" chunk";
+        if (headerRefusal) {
+            *headerRefusal = refusal;
+        } else {
+            LogEngineFailure("%s", refusal.c_str());
+        }
         Close();
         return false;
     }

@@ -24,8 +24,10 @@ public:
     /// channels, a rate above 0 and 8, 16, 24 or 32 bits per sample. The data
     /// size is the declared size (unsigned 32-bit) clamped to the bytes the
     /// file holds after the data offset. Consumed is not touched. On failure
-    /// the source is closed.
-    bool Open(const std::string& path);
+    /// the source is closed. A refused header is logged, or, when
+    /// `headerRefusal` is given, only stored there (for a caller that tries
+    /// another reader next and logs it only if that one refuses too).
+    bool Open(const std::string& path, std::string* headerRefusal = nullptr);
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
 

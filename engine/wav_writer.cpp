@@ -67,12 +67,31 @@ std::string ResolveOutput(const std::string& path) {
     return path;
 }
 
+/// Most bytes of the output's name that go into the temporary file's name:
+/// with the dot before it and the ".<pid>-<serial>.part" after it (at most
+/// 27 bytes), the temporary name stays within the 255 bytes a file name may
+/// have, however long the output's own name is.
+constexpr std::size_t kTemporaryNameStemBytes = 255 - 28;
+
+/// The start of `name`, at most kTemporaryNameStemBytes long, not cut inside
+/// a UTF-8 character (so a long Japanese name still reads as text).
+std::string TemporaryNameStem(const std::string& name) {
+    if (name.size() <= kTemporaryNameStemBytes) {
+        return name;
+    }
+    std::size_t length = kTemporaryNameStemBytes;
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    return name.substr(0, length);
+}
+
 /// Creates a new, empty file beside `output` with the usual permissions
 /// (0666 less the umask); -1 with errno set when it cannot.
 int CreateTemporaryBeside(const std::string& output, std::string& temporaryPath) {
     const std::size_t slash = output.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
+    const std::string name = TemporaryNameStem(slash == std::string::npos ? output : output.substr(slash + 1));
     static std::atomic<unsigned> serial{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath = folder + "." + name + "." + std::to_string(::getpid()) + "-" +

@@ -28,6 +28,15 @@ int Fail(const std::string& message, int status) {
     return status;
 }
 
+/// Writes `text` to stdout; a text that cannot be written (stdout on a full
+/// disk) is a failure, not a success.
+int Print(const std::string& text, const char* what) {
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout)
+               ? kDone
+               : Fail(std::string(what) + " could not be written", kFailed);
+}
+
 /// Ends the process by `signal` after the clean-up, so that a shell or xargs
 /// sees the render as interrupted.
 [[noreturn]] void DieBy(int signal) {
@@ -85,21 +94,12 @@ int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(argc, argv, options, error)) return Fail(error, kUsageError);
-    if (options.help) {
-        std::fputs(RenderUsage().c_str(), stdout);
-        return kDone;
-    }
-    if (options.version) {
-        std::printf("zarevo-render %s\n", ZAREVO_VERSION);
-        return kDone;
-    }
+    if (options.help) return Print(RenderUsage(), "the help");
+    if (options.version) return Print(std::string("zarevo-render ") + ZAREVO_VERSION + "\n", "the version");
     PluginSet loaded;
     loaded.LoadFrom(ProgramFolder());
     RenderPlugins plugins;
     if (!plugins.Choose(loaded, options, error)) return Fail(error, kUsageError);
-    if (options.list) {
-        std::fputs(plugins.Listing().c_str(), stdout);
-        return std::fflush(stdout) == 0 ? kDone : Fail("the list could not be written", kFailed);
-    }
+    if (options.list) return Print(plugins.Listing(), "the list");
     return Render(options, plugins);
 }

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -22,6 +23,28 @@ volatile sig_atomic_t caughtSignal = 0;
 
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr std::chrono::milliseconds kLookInterval{100};
+/// How long the engine may take to stop after an interrupt. A plug-in that
+/// does not return holds the worker for ever; after this the worker is
+/// abandoned and the render ends anyway, as the window does when it closes.
+constexpr std::chrono::seconds kInterruptGrace{4};
+
+/// The engine's wait hook for a render: waits go on until an interrupt has
+/// been waited on for kInterruptGrace, then they are given up.
+class InterruptGrace {
+public:
+    bool KeepWaiting() {
+        if (caughtSignal == 0) return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (!since_) since_ = now;
+        gaveUp_ = gaveUp_ || now - *since_ >= kInterruptGrace;
+        return !gaveUp_;
+    }
+    bool GaveUp() const { return gaveUp_; }
+
+private:
+    std::optional<std::chrono::steady_clock::time_point> since_;
+    bool gaveUp_ = false;
+};
 
 void OnInterrupt(int signal) {
     if (caughtSignal == 0) caughtSignal = signal;
@@ -111,25 +134,24 @@ void CatchInterrupts() {
 
 int CaughtInterrupt() { return caughtSignal; }
 
-RenderResult RunRender(const RenderRequest& request) {
-    RenderResult result;
-    Inbox inbox;
-    // The worker inherits a mask that blocks the interrupts, so they reach the
-    // main thread, which acts on them.
-    const sigset_t interrupts = InterruptSet();
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
-    CWaveFile engine(inbox.Target());
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+namespace {
 
-    if (!engine.PrepareJob(request.modules, request.input, request.output, request.channels, request.rate, request.bits,
-                           SourceBlockFrames, -1)) {
+/// The save job on `engine`, up to its end message, or until an interrupt
+/// has waited past its grace (then the result carries the signal).
+void RunSave(CWaveFile& engine, const RenderRequest& request, Inbox& inbox, const InterruptGrace& grace,
+             RenderResult& result) {
+    const bool prepared = engine.PrepareJob(request.modules, request.input, request.output, request.channels,
+                                            request.rate, request.bits, SourceBlockFrames, -1);
+    if (!prepared || grace.GaveUp()) {
+        result.interruptSignal = grace.GaveUp() ? caughtSignal : 0;
+        result.failedPlugin = engine.PluginFailedAtOpen();
         result.error = request.input + ": cannot be opened as a sound file the engine can read";
-        return result;
+        return;
     }
-    if (!engine.StartSave()) {
+    if (!engine.StartSave() || grace.GaveUp()) {
+        result.interruptSignal = grace.GaveUp() ? caughtSignal : 0;
         result.error = "the output file cannot be created";
-        return result;
+        return;
     }
     ProgressLine progress(request.progressLabel);
     bool stopRequested = false;
@@ -149,9 +171,38 @@ RenderResult RunRender(const RenderRequest& request) {
         }
         if (caughtSignal != 0 && !stopRequested) {
             stopRequested = true;
-            engine.StopSave();  // the end message follows
+            engine.StopSave();  // the end message follows, unless the wait was given up
+            if (grace.GaveUp()) {
+                result.interruptSignal = caughtSignal;
+                break;
+            }
         }
         progress.Show(ProgressPercent(engine.Consumed(), engine.DataSize()));
+    }
+}
+
+}  // namespace
+
+RenderResult RunRender(const RenderRequest& request) {
+    RenderResult result;
+    Inbox inbox;
+    // The worker inherits a mask that blocks the interrupts, so they reach the
+    // main thread, which acts on them.
+    const sigset_t interrupts = InterruptSet();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+    auto engine = std::make_unique<CWaveFile>(inbox.Target());
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    InterruptGrace grace;
+    engine->SetWaitHook([&grace] { return grace.KeepWaiting(); });
+
+    RunSave(*engine, request, inbox, grace, result);
+    if (!engine->QuitWorker()) {
+        // A plug-in holds the worker past the grace: the engine must outlive
+        // it, and the caller ends the process by the signal at once.
+        (void)engine.release();
+        result.completed = false;
+        result.interruptSignal = caughtSignal;
     }
     return result;
 }

@@ -13,6 +13,7 @@
 #include <limits>
 #include <numbers>
 
+#include "support/sndfile_read.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
 #include "job_end.h"
@@ -182,6 +183,37 @@ TEST_F(DecodedSaveTest, ADecodedFileThatEndsEarlyFailsTheSave) {
     EXPECT_EQ(engine.State(), WS_IDLE);
 }
 
+TEST_F(DecodedSaveTest, AStreamEndingWhereABlockEndsIsStillFlushed) {
+    // A cut Ogg stream does not state its length. With blocks as long as its
+    // sound, the second fetch brings nothing: what the plug-in holds back must
+    // come out all the same, so the output is as long as the source.
+    const std::string source = dir.Path("cut.ogg");
+    Encode(source, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 1, 100000,
+           [](int f, int) { return Pattern16(f, 0) * 32768; });
+    struct stat status {};
+    ASSERT_EQ(stat(source.c_str(), &status), 0);
+    ASSERT_EQ(truncate(source.c_str(), status.st_size / 2), 0);
+    SourceFile measure;
+    ASSERT_TRUE(measure.Open(source));
+    GrowBuffer<std::uint8_t> raw;
+    while (measure.FetchBlock(SourceBlockFrames, raw)) {}
+    const auto length = static_cast<int>(measure.DataSize());
+    ASSERT_GT(length, 2000);
+    ASSERT_LE(length, SourceBlockFrames);
+
+    TestPlugin holdback("holdback");  // 1000 samples
+    const std::string output = dir.Path("out.wav");
+    ASSERT_TRUE(engine.PrepareJob({holdback.Handle()}, source, output, 1, 44100, 16, length, -1));
+    ASSERT_TRUE(engine.StartSave());
+    const auto message = inbox.Next();
+    ASSERT_TRUE(message && message->message == WM_WAVE_SAVE_ENDED);
+    EXPECT_EQ(message->lParam, static_cast<long>(JobEnd::Completed));
+    const SndfileContents saved = ReadWithSndfile(output);
+    ASSERT_TRUE(saved.opened);
+    EXPECT_EQ(saved.info.frames, length);
+    EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), 3) << "one data block, then two of silence";
+}
+
 /// Descriptors this process holds open.
 int OpenDescriptors() {
     return static_cast<int>(
@@ -196,6 +228,15 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     ASSERT_TRUE(source.Open(dir.Path("plain.wav")));
     EXPECT_FALSE(source.IsDecoded());
     EXPECT_EQ(source.DataSize(), 400) << "bytes, as the own reader counts";
+    // A WAV that only the decoder takes opens without a failure line.
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16}) {
+        const std::string decoded = dir.Path("decoded.wav");
+        Encode(decoded, format, 8000, 1, 100, [](int f, int) { return Pattern16(f, 0) * 65536; });
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(source.Open(decoded));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_TRUE(source.IsDecoded());
+    }
 
     // Integer PCM that the own reader refuses (12-bit samples) stays refused,
     // although libsndfile would read it.
@@ -205,7 +246,17 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     SNDFILE* libsndfileTakesIt = sf_open(odd.c_str(), SFM_READ, &info);
     ASSERT_NE(libsndfileTakesIt, nullptr) << "the case needs a file libsndfile opens";
     sf_close(libsndfileTakesIt);
+    testing::internal::CaptureStderr();
     EXPECT_FALSE(source.Open(odd));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the source " + odd + " is not a WAV file of integer PCM"),
+              std::string::npos);
+    // Big-endian integer PCM is neither reader's, and the refusal says why.
+    const std::string rifx = dir.Path("rifx.wav");
+    Encode(rifx, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 8000, 1, 100,
+           [](int f, int) { return Pattern16(f, 0) * 65536; });
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(source.Open(rifx));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("zarevo engine: the source " + rifx), std::string::npos);
 
     WriteFileBytes(dir.Path("text.wav"), Bytes{'n', 'o', ' ', 's', 'o', 'u', 'n', 'd'});
     EXPECT_FALSE(source.Open(dir.Path("text.wav")));

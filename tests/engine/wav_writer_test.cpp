@@ -112,6 +112,26 @@ TEST(WavWriter, ReplacesAnOutputOnlyWhenPublishedAndKeepsItsPermissions) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.wav"});
 }
 
+TEST(WavWriter, AnOutputNameOfTheLongestLengthIsSavedAndReplaced) {
+    // 83 three-byte characters and ".wav": 253 bytes, a valid file name that
+    // leaves no room for the temporary file's dot and suffix.
+    std::string name;
+    for (int i = 0; i < 83; ++i) name += "音";
+    name += ".wav";
+    ASSERT_EQ(name.size(), 253u);
+    TempDir dir;
+    const std::string output = dir.Path(name);
+    WriteFileBytes(output, {'o', 'l', 'd'});
+    WavWriter writer;
+    ASSERT_TRUE(writer.Begin(output, 1, 8000, 16));
+    ASSERT_EQ(writer.Append(Pattern16Samples(100, 1)), WriteStatus::Written);
+    ASSERT_TRUE(writer.Publish());
+    const SndfileContents read = ReadWithSndfile(output);
+    ASSERT_TRUE(read.opened);
+    EXPECT_EQ(read.info.frames, 100);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
+}
+
 TEST(WavWriter, FailedWritesTellAFullDiskFromOtherErrorsAndLaterBlocksFailToo) {
     TempDir dir;
     const Bytes block = Pattern16Samples(1000, 1);

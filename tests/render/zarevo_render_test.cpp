@@ -92,13 +92,14 @@ struct Finished {
     std::string stderrText;
 };
 
-/// Runs zarevo-render with `arguments`; `whileRunning` (if given) gets its
-/// process id before the wait.
-Finished RunRenderer(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& whileRunning = {}) {
+/// Runs zarevo-render (or the copy `program`) with `arguments`;
+/// `whileRunning` (if given) gets its process id before the wait.
+Finished RunRenderer(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& whileRunning = {},
+                     const std::string& program = ZAREVO_RENDER_PROGRAM) {
     ScratchFolder streams;
     const std::string out = streams.File("stdout");
     const std::string err = streams.File("stderr");
-    std::vector<std::string> words = {ZAREVO_RENDER_PROGRAM};
+    std::vector<std::string> words = {program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -171,6 +172,12 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         EXPECT_FALSE(fs::exists(output));
     }
     EXPECT_EQ(files.Names(), (std::vector<std::string>{"in.wav", "link.wav"})) << "no file was left behind";
+    // What cannot be printed is no success either.
+    for (const char* option : {"--help", "--version"}) {
+        const int status =
+            std::system((std::string(ZAREVO_RENDER_PROGRAM) + " " + option + " >/dev/full 2>&1").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << option;
+    }
 }
 
 TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
@@ -226,6 +233,63 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
     EXPECT_EQ(interrupted.signal, SIGINT) << interrupted.stderrText;
     EXPECT_EQ(ReadBytes(output), kept);
     EXPECT_EQ(files.Names(), (std::vector<std::string>{"folder", "in.wav", "long.wav", "notes.txt", "out.wav"}));
+}
+
+TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterruptedRender) {
+    // A copy of the renderer loads the test plug-in placed beside it.
+    ScratchFolder files;
+    const std::string program = files.File("zarevo-render");
+    fs::copy_file(ZAREVO_RENDER_PROGRAM, program);
+    const std::string input = files.File("in.wav");
+    const std::string output = files.File("out.wav");
+    const std::string kept = "an earlier render's bytes";
+    WriteTone(input, 441, 44100, 44100);
+    WriteBytes(output, kept);
+
+    const std::string throwing = files.File("Zarevo_throwing.so");
+    fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/throwing.so", throwing);
+    setenv("ZAREVO_TEST_THROW_FROM", "C", 1);
+    const Finished failed = RunRenderer({input, output}, {}, program);
+    unsetenv("ZAREVO_TEST_THROW_FROM");
+    EXPECT_EQ(failed.exitStatus, 1);
+    EXPECT_NE(failed.stderrText.find("zarevo-render: plug-in throwing failed on " + input), std::string::npos)
+        << failed.stderrText;
+    fs::remove(throwing);
+
+    // Held inside its first block: SIGTERM still ends the render within the
+    // engine's grace, by that signal, with no file left behind.
+    fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/never_returns.so", files.File("Zarevo_never_returns.so"));
+    const auto saveStarted = [&files] {
+        for (const std::string& name : files.Names()) {
+            if (name.ends_with(".part")) return true;
+        }
+        return false;
+    };
+    bool started = false;
+    bool endedInTime = false;
+    const Finished held = RunRenderer(
+        {input, output},
+        [&](pid_t pid) {
+            for (int tries = 0; tries < 1000 && !started; ++tries) {
+                started = saveStarted();
+                std::this_thread::sleep_for(10ms);
+            }
+            kill(pid, SIGTERM);
+            for (int tries = 0; tries < 100 && !endedInTime; ++tries) {
+                std::this_thread::sleep_for(100ms);
+                siginfo_t info{};
+                endedInTime = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                              info.si_pid == pid;
+            }
+            if (!endedInTime) kill(pid, SIGKILL);
+        },
+        program);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(endedInTime) << "killed after 10 s";
+    EXPECT_EQ(held.signal, SIGTERM) << held.stderrText;
+    EXPECT_EQ(ReadBytes(output), kept);
+    EXPECT_EQ(files.Names(),
+              (std::vector<std::string>{"Zarevo_never_returns.so", "in.wav", "out.wav", "zarevo-render"}));
 }
 
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
