@@ -2,6 +2,8 @@
 #include "plugin_scan.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fnmatch.h>
@@ -27,9 +29,16 @@ std::vector<std::string> FindPluginFiles(const std::string& folder) {
     std::filesystem::directory_iterator entries(folder.empty() ? "." : folder, error);
     if (error) return paths;
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    for (const auto& entry : entries) {
-        const std::string name = entry.path().filename().string();
+    // Stepping with an error code: a folder that fails to read part-way (an
+    // I/O error, a removed network share) keeps the plug-ins found so far
+    // instead of throwing out of the window's start.
+    for (const std::filesystem::directory_iterator end; entries != end; entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
         if (fnmatch(kPluginPattern, name.c_str(), 0) == 0) paths.push_back(prefix + name);
+    }
+    if (error) {
+        std::fprintf(stderr, "%s: reading the plug-in folder %s stopped: %s\n", program_invocation_short_name,
+                     prefix.c_str(), error.message().c_str());
     }
     // Rationale: the chain order is the byte order of the names, whatever
     // order the directory hands them out in.
