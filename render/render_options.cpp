@@ -43,6 +43,19 @@ bool ReadWholeNumber(const char* text, int& value) {
     return error == std::errc() && stop == end && stop != text;
 }
 
+/// Reads the whole-number value `text` of option `name` into `value` when
+/// `allowed` accepts it; otherwise says what the option takes.
+bool ReadNumberOption(const char* text, const char* name, const char* takes, bool (*allowed)(int), int& value,
+                      std::string& error) {
+    int number = 0;
+    if (!ReadWholeNumber(text, number) || !allowed(number)) {
+        error = std::string(name) + " takes " + takes + ", not '" + text + "'";
+        return false;
+    }
+    value = number;
+    return true;
+}
+
 }  // namespace
 
 std::string RenderUsage() {
@@ -76,7 +89,6 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
     for (;;) {
         const int option = getopt_long(argc, argv, ":q", kOptions, nullptr);
         if (option == -1) break;
-        int number = 0;
         switch (option) {
         case kList: options.list = true; break;
         case kSet: options.settings.emplace_back(optarg); break;
@@ -86,25 +98,23 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
             options.pluginsGiven = true;
             break;
         case kRate:
-            if (!ReadWholeNumber(optarg, number) || number <= 0) {
-                error = "--rate takes a whole number of Hz above 0, not '" + std::string(optarg) + "'";
+            if (!ReadNumberOption(
+                    optarg, "--rate", "a whole number of Hz above 0", [](int n) { return n > 0; }, options.rate,
+                    error)) {
                 return false;
             }
-            options.rate = number;
             break;
         case kChannels:
-            if (!ReadWholeNumber(optarg, number) || (number != 1 && number != 2)) {
-                error = "--channels takes 1 or 2, not '" + std::string(optarg) + "'";
+            if (!ReadNumberOption(
+                    optarg, "--channels", "1 or 2", [](int n) { return n == 1 || n == 2; }, options.channels, error)) {
                 return false;
             }
-            options.channels = number;
             break;
         case kBits:
-            if (!ReadWholeNumber(optarg, number) || (number != 8 && number != 16)) {
-                error = "--bits takes 8 or 16, not '" + std::string(optarg) + "'";
+            if (!ReadNumberOption(
+                    optarg, "--bits", "8 or 16", [](int n) { return n == 8 || n == 16; }, options.bits, error)) {
                 return false;
             }
-            options.bits = number;
             break;
         case 'q': options.quiet = true; break;
         case kHelp: options.help = true; break;
