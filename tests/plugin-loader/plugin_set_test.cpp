@@ -22,26 +22,11 @@
 #include "parameter_text.h"
 #include "plugin_scan.h"
 #include "plugin_set.h"
+#include "support/test_env.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "zarevo_loader_XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 void Touch(const fs::path& path) { std::ofstream(path).put('x'); }
 
@@ -97,15 +82,15 @@ TEST(PluginCaption, DropsFolderPrefixAndExtension) {
 }
 
 TEST(PluginScan, FindsOnlyMatchingNamesInByteOrder) {
-    ScratchFolder folder;
+    TempDir folder;
     for (const char* name : {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so", "Zarevo_a_x.so", "zarevo_c.so",
                              "Zarevo_d.so.1", "libZarevo_e.so", "Zarevo_.txt"}) {
-        Touch(folder.Path() / name);
+        Touch(folder.Folder() / name);
     }
-    const std::string base = folder.Path().string() + "/";
+    const std::string base = folder.Folder().string() + "/";
     const std::vector<std::string> expected = {base + "Zarevo_Z.so", base + "Zarevo_a.so", base + "Zarevo_a_x.so",
                                                base + "Zarevo_b.so"};
-    EXPECT_EQ(FindPluginFiles(folder.Path().string()), expected);
+    EXPECT_EQ(FindPluginFiles(folder.Folder().string()), expected);
     // A trailing "/" on the folder gives the same paths.
     EXPECT_EQ(FindPluginFiles(base), expected);
     EXPECT_TRUE(FindPluginFiles("/nonexistent/zarevo/folder").empty());
@@ -118,16 +103,16 @@ TEST(PluginScan, ProgramFolderIsWhereTheTestRuns) {
 }
 
 TEST(PluginSet, KeepsByteOrderAndSkipsUnusableLibrariesWithAReason) {
-    ScratchFolder folder;
+    TempDir folder;
     // Copied in reverse, so the directory's own order cannot pass for sorting.
     for (const char* name : {"Zarevo_b.so", "Zarevo_a.so", "Zarevo_Z.so"})
-        CopyTestPlugin("passthrough.so", folder.Path(), name);
-    CopyTestPlugin("missing_stop.so", folder.Path(), "Zarevo_a_nostop.so");
-    Touch(folder.Path() / "Zarevo_broken.so");
+        CopyTestPlugin("passthrough.so", folder.Folder(), name);
+    CopyTestPlugin("missing_stop.so", folder.Folder(), "Zarevo_a_nostop.so");
+    Touch(folder.Folder() / "Zarevo_broken.so");
 
     PluginSet set;
     testing::internal::CaptureStderr();
-    set.LoadFrom(folder.Path().string());
+    set.LoadFrom(folder.Folder().string());
     const std::string errors = testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(Captions(set), (std::vector<std::string>{"Z", "a", "b"}));
@@ -146,15 +131,15 @@ TEST(PluginSet, KeepsByteOrderAndSkipsUnusableLibrariesWithAReason) {
 
     set.Unload();
     EXPECT_TRUE(set.Modules().empty());
-    EXPECT_FALSE(IsStillLoaded(folder.Path() / "Zarevo_a.so"));
+    EXPECT_FALSE(IsStillLoaded(folder.Folder() / "Zarevo_a.so"));
 }
 
 TEST(PluginSet, NamesThatAreNotRegularFilesAreSkippedWithoutBeingOpened) {
-    ScratchFolder folder;
-    CopyTestPlugin("passthrough.so", folder.Path(), "Zarevo_a.so");
-    const fs::path fifo = folder.Path() / "Zarevo_fifo.so";
+    TempDir folder;
+    CopyTestPlugin("passthrough.so", folder.Folder(), "Zarevo_a.so");
+    const fs::path fifo = folder.Folder() / "Zarevo_fifo.so";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    fs::create_directory(folder.Path() / "Zarevo_folder.so");
+    fs::create_directory(folder.Folder() / "Zarevo_folder.so");
     // A write end opens without blocking only while someone reads: then the
     // loader is stuck in open(), and opening releases it with an empty file.
     std::atomic<bool> loaded{false};
@@ -171,7 +156,7 @@ TEST(PluginSet, NamesThatAreNotRegularFilesAreSkippedWithoutBeingOpened) {
     });
     PluginSet set;
     testing::internal::CaptureStderr();
-    set.LoadFrom(folder.Path().string());
+    set.LoadFrom(folder.Folder().string());
     const std::string errors = testing::internal::GetCapturedStderr();
     loaded.store(true);
     writer.join();
@@ -183,12 +168,12 @@ TEST(PluginSet, NamesThatAreNotRegularFilesAreSkippedWithoutBeingOpened) {
 }
 
 TEST(PluginSet, RefusedByTheHookLeavesTheChainButStaysLoaded) {
-    ScratchFolder folder;
+    TempDir folder;
     for (const char* name : {"Zarevo_a.so", "Zarevo_b.so", "Zarevo_c.so"})
-        CopyTestPlugin("passthrough.so", folder.Path(), name);
+        CopyTestPlugin("passthrough.so", folder.Folder(), name);
     std::vector<std::string> seen;
     PluginSet set;
-    set.LoadFrom(folder.Path().string(), [&seen](const LoadedPlugin& plugin) {
+    set.LoadFrom(folder.Folder().string(), [&seen](const LoadedPlugin& plugin) {
         seen.push_back(plugin.caption);
         return plugin.caption != "b";
     });
@@ -196,21 +181,21 @@ TEST(PluginSet, RefusedByTheHookLeavesTheChainButStaysLoaded) {
     EXPECT_EQ(Captions(set), (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(set.Modules().size(), 2u);
     set.Unload();
-    EXPECT_FALSE(IsStillLoaded(folder.Path() / "Zarevo_a.so"));
-    EXPECT_TRUE(IsStillLoaded(folder.Path() / "Zarevo_b.so")) << "its code may still be referenced";
+    EXPECT_FALSE(IsStillLoaded(folder.Folder() / "Zarevo_a.so"));
+    EXPECT_TRUE(IsStillLoaded(folder.Folder() / "Zarevo_b.so")) << "its code may still be referenced";
 }
 
 TEST(PluginSet, DescribedParametersOfTheExampleAndTheShippedPlugins) {
-    ScratchFolder folder;
-    fs::copy_file(fs::path(ZAREVO_EXAMPLE_PLUGIN_DIR) / "Zarevo_volume.so", folder.Path() / "Zarevo_volume.so");
+    TempDir folder;
+    fs::copy_file(fs::path(ZAREVO_EXAMPLE_PLUGIN_DIR) / "Zarevo_volume.so", folder.Folder() / "Zarevo_volume.so");
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
     for (const char* name : {"Zarevo_original.so", "Zarevo_sample.so"}) {
-        fs::create_symlink(fs::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name, folder.Path() / name);
+        fs::create_symlink(fs::path(ZAREVO_PLUGIN_OUTPUT_DIR) / name, folder.Folder() / name);
     }
 #endif
     PluginSet set;
     testing::internal::CaptureStderr();
-    set.LoadFrom(folder.Path().string());
+    set.LoadFrom(folder.Folder().string());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "every description is usable";
     const LoadedPlugin& volume = set.At(set.Count() - 1);
     ASSERT_EQ(volume.caption, "volume");

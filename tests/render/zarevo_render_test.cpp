@@ -23,6 +23,7 @@
 
 #include "parameter_text.h"
 #include "plugin_set.h"
+#include "support/test_env.h"
 #include "wave_file.h"
 
 extern char** environ;
@@ -31,29 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "zarevo_render_XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    /// The names in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -96,9 +74,9 @@ struct Finished {
 /// `whileRunning` (if given) gets its process id before the wait.
 Finished RunRenderer(const std::vector<std::string>& arguments, const std::function<void(pid_t)>& whileRunning = {},
                      const std::string& program = ZAREVO_RENDER_PROGRAM) {
-    ScratchFolder streams;
-    const std::string out = streams.File("stdout");
-    const std::string err = streams.File("stderr");
+    TempDir streams;
+    const std::string out = streams.Path("stdout");
+    const std::string err = streams.Path("stderr");
     std::vector<std::string> words = {program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -129,11 +107,11 @@ int LineCount(const std::string& text) { return static_cast<int>(std::count(text
 }  // namespace
 
 TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
-    ScratchFolder files;
-    const std::string input = files.File("in.wav");
-    const std::string output = files.File("out.wav");
+    TempDir files;
+    const std::string input = files.Path("in.wav");
+    const std::string output = files.Path("out.wav");
     WriteTone(input, 440, 22050, 1000);
-    fs::create_symlink(input, files.File("link.wav"));
+    fs::create_symlink(input, files.Path("link.wav"));
     struct Case {
         std::vector<std::string> arguments;
         const char* said;
@@ -153,7 +131,7 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         {{"--set", "nothing.Such=1", input, output}, "--set: no parameter 'nothing.Such'"},
         {{"--preset", "no-such-preset", input, output}, "--preset: no preset 'no-such-preset'"},
         {{input, input}, "OUTPUT must not be INPUT"},
-        {{input, files.File("link.wav")}, "OUTPUT must not be INPUT"},
+        {{input, files.Path("link.wav")}, "OUTPUT must not be INPUT"},
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
         {{"--set", "original.Pitch=1", input, output}, "valid: original.PitchOctaves, original.SpeedExponent,"},
         {{"--set", "original.PitchOctaves=2", input, output}, "give a number from -1 to 1"},
@@ -171,7 +149,7 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         EXPECT_EQ(LineCount(run.stderrText), 1);
         EXPECT_FALSE(fs::exists(output));
     }
-    EXPECT_EQ(files.Names(), (std::vector<std::string>{"in.wav", "link.wav"})) << "no file was left behind";
+    EXPECT_EQ(files.Entries(), (std::vector<std::string>{"in.wav", "link.wav"})) << "no file was left behind";
     // What cannot be printed is no success either.
     for (const char* option : {"--help", "--version"}) {
         const int status =
@@ -181,40 +159,40 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
 }
 
 TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
-    ScratchFolder files;
-    const std::string output = files.File("out.wav");
+    TempDir files;
+    const std::string output = files.Path("out.wav");
     const std::string kept = "an earlier render's bytes";
     WriteBytes(output, kept);
-    WriteBytes(files.File("notes.txt"), "not a sound file at all\n");
-    fs::create_directory(files.File("folder"));
-    const Finished unreadable = RunRenderer({files.File("notes.txt"), output});
+    WriteBytes(files.Path("notes.txt"), "not a sound file at all\n");
+    fs::create_directory(files.Path("folder"));
+    const Finished unreadable = RunRenderer({files.Path("notes.txt"), output});
     EXPECT_EQ(unreadable.exitStatus, 1) << unreadable.stderrText;
     // The engine's line with its reason may come first; the renderer's own
     // line closes the report.
     EXPECT_LE(LineCount(unreadable.stderrText), 2) << unreadable.stderrText;
-    EXPECT_NE(unreadable.stderrText.find("zarevo-render: " + files.File("notes.txt") + ": cannot be opened"),
+    EXPECT_NE(unreadable.stderrText.find("zarevo-render: " + files.Path("notes.txt") + ": cannot be opened"),
               std::string::npos)
         << unreadable.stderrText;
-    const Finished missing = RunRenderer({files.File("missing.wav"), output});
+    const Finished missing = RunRenderer({files.Path("missing.wav"), output});
     EXPECT_EQ(missing.exitStatus, 1);
     EXPECT_NE(missing.stderrText.find("missing.wav: cannot be read"), std::string::npos) << missing.stderrText;
     EXPECT_EQ(ReadBytes(output), kept);
 
     // A folder is not a file the render may replace.
-    const std::string input = files.File("in.wav");
+    const std::string input = files.Path("in.wav");
     WriteTone(input, 441, 44100, 44100);
-    const Finished onFolder = RunRenderer({input, files.File("folder")});
+    const Finished onFolder = RunRenderer({input, files.Path("folder")});
     EXPECT_EQ(onFolder.exitStatus, 1);
     EXPECT_NE(onFolder.stderrText.find("is not a regular file"), std::string::npos) << onFolder.stderrText;
 
     // Interrupted once it has written part of its output: long enough at
     // 44100 Hz through the whole chain to take several seconds.
-    WriteTone(files.File("long.wav"), 441, 44100, 44100L * 240);
+    WriteTone(files.Path("long.wav"), 441, 44100, 44100L * 240);
     const auto partOfOutputWritten = [&files] {
-        for (const std::string& name : files.Names()) {
+        for (const std::string& name : files.Entries()) {
             // The renderer's temporary file, or one the engine writes beside it.
             std::error_code gone;  // the engine may rename it at any moment
-            const auto size = fs::file_size(files.File(name), gone);
+            const auto size = fs::file_size(files.Path(name), gone);
             if (name.find(".zarevo-render-") != std::string::npos && !gone && size > 1000000) {
                 return true;
             }
@@ -222,7 +200,7 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
         return false;
     };
     bool sawPartialOutput = false;
-    const Finished interrupted = RunRenderer({"--rate", "44100", files.File("long.wav"), output}, [&](pid_t pid) {
+    const Finished interrupted = RunRenderer({"--rate", "44100", files.Path("long.wav"), output}, [&](pid_t pid) {
         for (int tries = 0; tries < 3000 && !sawPartialOutput; ++tries) {
             sawPartialOutput = partOfOutputWritten();
             std::this_thread::sleep_for(10ms);
@@ -232,21 +210,21 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
     EXPECT_TRUE(sawPartialOutput);
     EXPECT_EQ(interrupted.signal, SIGINT) << interrupted.stderrText;
     EXPECT_EQ(ReadBytes(output), kept);
-    EXPECT_EQ(files.Names(), (std::vector<std::string>{"folder", "in.wav", "long.wav", "notes.txt", "out.wav"}));
+    EXPECT_EQ(files.Entries(), (std::vector<std::string>{"folder", "in.wav", "long.wav", "notes.txt", "out.wav"}));
 }
 
 TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterruptedRender) {
     // A copy of the renderer loads the test plug-in placed beside it.
-    ScratchFolder files;
-    const std::string program = files.File("zarevo-render");
+    TempDir files;
+    const std::string program = files.Path("zarevo-render");
     fs::copy_file(ZAREVO_RENDER_PROGRAM, program);
-    const std::string input = files.File("in.wav");
-    const std::string output = files.File("out.wav");
+    const std::string input = files.Path("in.wav");
+    const std::string output = files.Path("out.wav");
     const std::string kept = "an earlier render's bytes";
     WriteTone(input, 441, 44100, 44100);
     WriteBytes(output, kept);
 
-    const std::string throwing = files.File("Zarevo_throwing.so");
+    const std::string throwing = files.Path("Zarevo_throwing.so");
     fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/throwing.so", throwing);
     setenv("ZAREVO_TEST_THROW_FROM", "C", 1);
     const Finished failed = RunRenderer({input, output}, {}, program);
@@ -258,9 +236,9 @@ TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterrupt
 
     // Held inside its first block: SIGTERM still ends the render within the
     // engine's grace, by that signal, with no file left behind.
-    fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/never_returns.so", files.File("Zarevo_never_returns.so"));
+    fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/never_returns.so", files.Path("Zarevo_never_returns.so"));
     const auto saveStarted = [&files] {
-        for (const std::string& name : files.Names()) {
+        for (const std::string& name : files.Entries()) {
             if (name.ends_with(".part")) return true;
         }
         return false;
@@ -288,7 +266,7 @@ TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterrupt
     EXPECT_TRUE(endedInTime) << "killed after 10 s";
     EXPECT_EQ(held.signal, SIGTERM) << held.stderrText;
     EXPECT_EQ(ReadBytes(output), kept);
-    EXPECT_EQ(files.Names(),
+    EXPECT_EQ(files.Entries(),
               (std::vector<std::string>{"Zarevo_never_returns.so", "in.wav", "out.wav", "zarevo-render"}));
 }
 
@@ -340,13 +318,13 @@ double StrongestFrequency(const std::vector<double>& samples, int rate, double l
 }  // namespace
 
 TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
-    ScratchFolder files;
-    WriteTone(files.File("a440.wav"), 440, 44100, 44100 * 6);
+    TempDir files;
+    WriteTone(files.Path("a440.wav"), 440, 44100, 44100 * 6);
     const Finished run = RunRenderer({"--plugins", "original", "--set", "original.PitchOctaves=0.4166666",
-                                      files.File("a440.wav"), files.File("d.wav")});
+                                      files.Path("a440.wav"), files.Path("d.wav")});
     ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
     EXPECT_EQ(run.stderrText, "") << "no progress when stderr is not a terminal";
-    const Sound sound = ReadSound(files.File("d.wav"));
+    const Sound sound = ReadSound(files.Path("d.wav"));
     // The window's default save format.
     EXPECT_EQ(sound.info.samplerate, 22050);
     EXPECT_EQ(sound.info.channels, 2);
@@ -359,12 +337,12 @@ TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
 }
 
 TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
-    ScratchFolder files;
-    WriteTone(files.File("in.wav"), 441, 44100, 44100 * 3);
+    TempDir files;
+    WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
     const Finished run =
         RunRenderer({"--preset", "chord-cf", "--set", "original.ReverbAmount=0.25", "--set", "sample.VocalCancel=1",
                      "--set", "original.ProcessRight=0", "--rate", "11025", "--channels", "1", "--bits", "8", "-q",
-                     files.File("in.wav"), files.File("rendered.wav")});
+                     files.Path("in.wav"), files.Path("rendered.wav")});
     ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
 
     // The same through the engine here: the plug-ins next to the program,
@@ -389,19 +367,19 @@ TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
             saveEnded = saveEnded || message == WM_WAVE_SAVE_ENDED;
             ended.notify_one();
         });
-        ASSERT_TRUE(engine.PrepareJob(plugins.Modules(), files.File("in.wav"), files.File("saved.wav"), 1, 11025, 8,
+        ASSERT_TRUE(engine.PrepareJob(plugins.Modules(), files.Path("in.wav"), files.Path("saved.wav"), 1, 11025, 8,
                                       SourceBlockFrames, -1));
         ASSERT_TRUE(engine.StartSave());
         std::unique_lock lock(mutex);
         ASSERT_TRUE(ended.wait_for(lock, 60s, [&] { return saveEnded; }));
     }
-    const Sound rendered = ReadSound(files.File("rendered.wav"));
+    const Sound rendered = ReadSound(files.Path("rendered.wav"));
     EXPECT_EQ(rendered.info.samplerate, 11025);
     EXPECT_EQ(rendered.info.channels, 1);
     EXPECT_EQ(rendered.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
     EXPECT_GT(rendered.info.frames, 11025);
-    const std::string renderedBytes = ReadBytes(files.File("rendered.wav"));
-    EXPECT_TRUE(renderedBytes == ReadBytes(files.File("saved.wav"))) << "the files differ";
+    const std::string renderedBytes = ReadBytes(files.Path("rendered.wav"));
+    EXPECT_TRUE(renderedBytes == ReadBytes(files.Path("saved.wav"))) << "the files differ";
     // The reset preset is there to undo what this test set in the libraries.
     const ZarevoPreset* reset = FindPreset(original, "reset");
     for (int i = 0; i < original->parameterCount; ++i) original->parameters[i].set(reset->values[i]);

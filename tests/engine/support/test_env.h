@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    std::filesystem::path Folder() const { return path_; }
     /// The names of the files in the folder, sorted.
     std::vector<std::string> Entries() const;
 
