@@ -121,6 +121,18 @@ bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const Ou
     return true;
 }
 
+bool BlockProducer::Preroll(BlockSource& source, int sourceFrames, const OutputFormat& format,
+                            std::span<const ZarevoEffectEntFn> chain) {
+    failedPlugin_ = -1;
+    blockFrames_ = static_cast<int>(WorkingFramesPerBlock(sourceFrames, format.rate, source.Rate()));
+    inputLeft_.Use(blockFrames_, kSampleMargin);
+    inputRight_.Use(blockFrames_, kSampleMargin);
+    if (FetchDataBlock(source, sourceFrames) < 0) {
+        return !source.ReadFailed();
+    }
+    return RunChain(format.rate, chain) >= 0;
+}
+
 int BlockProducer::RunFlushBlock(int sampleRate, std::span<const ZarevoEffectEntFn> chain) {
     flushing_.store(true, std::memory_order_relaxed);
     std::fill_n(inputLeft_.Data(), blockFrames_, 0.0);

@@ -58,6 +58,12 @@ public:
     /// misbehaving plug-in cannot make the engine read past its buffers.
     bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                       std::span<const ZarevoEffectEntFn> chain, PcmBlock& out);
+    /// Feeds the next `sourceFrames` frames of the source through the chain
+    /// and discards what comes out (a pre-roll): a run that starts inside
+    /// the data then begins with the plug-ins already at full level. False
+    /// when a plug-in threw (see FailedPlugin) or the source failed.
+    bool Preroll(BlockSource& source, int sourceFrames, const OutputFormat& format,
+                 std::span<const ZarevoEffectEntFn> chain);
     /// [any thread] True from the first flush block to the next StartJob.
     bool Flushing() const { return flushing_.load(std::memory_order_relaxed); }
     /// Working frames of the last block (before the chain).

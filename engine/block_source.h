@@ -35,6 +35,16 @@ public:
     /// untouched, when there is no further block.
     virtual bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) = 0;
 
+    /// Moves the next fetch to source frame `frame` (clamped to the data),
+    /// for a play that starts or continues inside the data. This default
+    /// starts again at the beginning and fetches and discards up to there,
+    /// which every source can do; a source that can jump overrides it. False
+    /// when the source could not be read up to there.
+    virtual bool SeekToFrame(std::int64_t frame);
+    /// Frames of the whole data and the frame the next fetch begins with.
+    std::int64_t LengthFrames() const { return DataSize() / UnitsPerFrame(); }
+    std::int64_t NextFrame() const { return Consumed() / UnitsPerFrame(); }
+
     /// True when the data ended early because the source could not be read
     /// to its end (a damaged or shrinking file): the job failed, it did not
     /// complete.

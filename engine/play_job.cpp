@@ -1,9 +1,11 @@
 // The play job: the handlers of WM_WAVE_PLAY, WM_WAVE_BUFFER_DONE and
-// WM_WAVE_STOP_PLAY. Three buffers of one block each rotate through the
+// WM_WAVE_STOP_PLAY (a play that moves is in play_moves.cpp). Three buffers of one block each rotate through the
 // wave-out device: each one that comes back is refilled with the next block
 // and queued again, until three in a row find no data left; the device then
 // plays out what it holds before it closes. All of it runs on the worker; the
 // device's callback only hands buffers back through the ring.
+#include <algorithm>
+
 #include "failure_log.h"
 #include "output_buffers.h"
 #include "wave_file.h"
@@ -33,15 +35,18 @@ constexpr std::chrono::milliseconds kDrainLimit{2000};
 
 void CWaveFile::HandlePlay() {
     const WaveOutFormat format{format_.channels, format_.rate, format_.bits};
-    source_.ResetConsumed();
-    producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
+    seekTarget_.store(-1);
     ResizeOutput(kPlayOutputCapacity);
     exhaustedBuffers_ = 0;
     draining_ = false;
+    fadeTail_.clear();
     for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
         playBlocks_[i].Release();
         playHeaders_[i] = WaveOutHeader{};
     }
+    timeline_.StartPlay(blockFrames_, source_.Rate());
+    const std::int64_t start = std::min(playStart_.load(), source_.LengthFrames());
+    heardFrame_.store(start);
 
     // The three blocks are made before the device opens. An SDL device that
     // is open but paused still feeds silence to the sound server, which would
@@ -54,11 +59,11 @@ void CWaveFile::HandlePlay() {
     // last block has played.
     JobEnd failure = JobEnd::Completed;
     std::uintptr_t failedPlugin = 0;
+    if (!StartRun(start, false, failedPlugin)) {
+        failure = JobEnd::PluginFailed;
+    }
     for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed; ++i) {
-        if (ProduceBlock(playBlocks_[i])) {
-            playHeaders_[i].data = playBlocks_[i].bytes.data();
-            playHeaders_[i].length = playBlocks_[i].length;
-        } else {
+        if (!FillPlayBlock(i)) {
             failure = EndOfBlocks(failedPlugin);
         }
     }
@@ -101,10 +106,7 @@ void CWaveFile::HandleBufferDone(WaveOutHeader* header) {
         return;
     }
     waveOut_.Prepare(header);
-    PcmBlock& block = playBlocks_[index];
-    if (ProduceBlock(block)) {
-        header->data = block.bytes.data();
-        header->length = block.length;
+    if (FillPlayBlock(index)) {
         waveOut_.Write(header);
         return;
     }
@@ -138,6 +140,8 @@ void CWaveFile::PollPlayDevice() {
         // Rationale: the window has always received the natural end of a
         // play with lParam 0, which it does not report.
         EndPlay(JobEnd::Stopped, 0);
+    } else {
+        UpdateHeardFrame();
     }
 }
 

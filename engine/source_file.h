@@ -33,6 +33,7 @@ public:
     int UnitsPerFrame() const override { return Active().UnitsPerFrame(); }
     void ResetConsumed() override { Active().ResetConsumed(); }
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override { return Active().FetchBlock(frames, raw); }
+    bool SeekToFrame(std::int64_t frame) override { return Active().SeekToFrame(frame); }
     bool ReadFailed() const override { return Active().ReadFailed(); }
 
 private:

@@ -173,6 +173,13 @@ bool WavSource::FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) {
     return true;
 }
 
+bool WavSource::SeekToFrame(std::int64_t frame) {
+    const std::int64_t bytes = std::clamp<std::int64_t>(frame, 0, INT64_MAX / MaxSourceFrameBytes) * FrameBytes();
+    consumed_.store(std::min(bytes, DataSize()), std::memory_order_relaxed);
+    readFailed_ = false;
+    return IsOpen();
+}
+
 bool WavSource::IsSameFileAs(const std::string& path) const {
     return file_ && DescriptorIsFile(fileno(file_.get()), path);
 }

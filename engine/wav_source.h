@@ -48,6 +48,9 @@ public:
         readFailed_ = false;
     }
 
+    /// Jumps straight to `frame`: the data are read in place.
+    bool SeekToFrame(std::int64_t frame) override;
+
     /// Fetches the next block of `frames` frames into `raw` (grown with a
     /// margin of 1000000 bytes, used count = frames x FrameBytes()). Bytes past
     /// the end of the data are silence (0x80 for 8 bits, 0 otherwise). False

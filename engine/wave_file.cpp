@@ -29,6 +29,7 @@
 //   postMutex_ makes sure that nothing is posted to the window afterwards.
 #include "wave_file.h"
 
+#include <algorithm>
 #include <csignal>
 #include <stdexcept>
 #include <utility>
@@ -84,6 +85,27 @@ CWaveFile::~CWaveFile() {
 std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
 std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
 int CWaveFile::State() const { return state_.load(); }
+std::int64_t CWaveFile::HeardFrame() const { return heardFrame_.load(); }
+std::int64_t CWaveFile::SourceFrames() const { return source_.LengthFrames(); }
+void CWaveFile::SetPlayStart(std::int64_t frame) { playStart_.store(std::max<std::int64_t>(frame, 0)); }
+
+void CWaveFile::SetLoop(bool on, std::int64_t start, std::int64_t end) {
+    loopStart_.store(std::max<std::int64_t>(start, 0));
+    loopEnd_.store(end);
+    loopOn_.store(on);
+}
+
+bool CWaveFile::SeekPlay(std::int64_t frame) {
+    if (state_.load() != WS_PLAYING) {
+        return false;
+    }
+    // Only the first of several requests in flight posts: the worker reads
+    // the newest target when it gets to it.
+    if (seekTarget_.exchange(std::max<std::int64_t>(frame, 0)) < 0) {
+        PostToWorker(WM_WAVE_SEEK);
+    }
+    return true;
+}
 bool CWaveFile::Flushing() const { return producer_.Flushing(); }
 
 // ---- window side ----
@@ -268,6 +290,7 @@ void CWaveFile::Dispatch(const WorkerMessage& message) {
     case WM_WAVE_PLAY: HandlePlay(); break;
     case WM_WAVE_STOP_PLAY: HandleStopPlay(); break;
     case WM_WAVE_SAVE: HandleSave(); break;
+    case WM_WAVE_SEEK: HandleSeek(); break;
     case WM_WAVE_BUFFER_DONE: HandleBufferDone(reinterpret_cast<WaveOutHeader*>(message.lParam)); break;
     default: break;
     }

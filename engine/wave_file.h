@@ -18,6 +18,7 @@
 #include "grow_buffer.h"
 #include "job_end.h"
 #include "message_queue.h"
+#include "play_timeline.h"
 #include "plugin_binding.h"
 #include "post_to_window.h"
 #include "source_file.h"
@@ -75,6 +76,24 @@ public:
     /// and the source's whole data (bytes of a WAV, frames of a decoded file).
     std::int64_t Consumed() const;
     std::int64_t DataSize() const;
+    /// [window] Where the next StartPlay begins, in source frames (clamped to
+    /// the source; 0 until set).
+    void SetPlayStart(std::int64_t frame);
+    /// [window, while playing] Moves the running play to source frame
+    /// `frame`: what the device holds is dropped and the chain starts a new
+    /// run there. Returns at once; requests that meet on their way are
+    /// coalesced to the last. False when no play runs.
+    bool SeekPlay(std::int64_t frame);
+    /// [any thread] The loop of the plays: while `on`, a play that reaches
+    /// source frame `end` goes on at `start`; an `end` at or before `start`
+    /// loops the whole source.
+    void SetLoop(bool on, std::int64_t start, std::int64_t end);
+    /// [any thread] The source frame being heard while a play runs (the last
+    /// one heard after it ended).
+    std::int64_t HeardFrame() const;
+    /// [any thread] Frames of the prepared job's source.
+    std::int64_t SourceFrames() const;
+
     /// [any thread] The state word, one of WaveStateValue.
     int State() const;
     /// [any thread] True once the running job has read all of the source
@@ -152,6 +171,25 @@ private:
     void HandleBufferDone(WaveOutHeader* header);
     void HandleStopPlay();
     void PollPlayDevice();
+    // A play that moves (play_moves.cpp): HandleSeek drops what the device
+    // holds and starts a new run; FillPlayBlock makes each block as the
+    // timeline says, joining runs with a crossfade; StartRun begins a run
+    // (with Destructer and Constructer calls when it replaces one) and its
+    // pre-roll. False from StartRun, with `failedPlugin` set, when a
+    // plug-in threw.
+    void HandleSeek();
+    bool FillPlayBlock(std::size_t index);
+    bool StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin);
+    void UpdateHeardFrame();
+    PlayTimeline timeline_;
+    std::vector<std::uint8_t> fadeTail_;  // old sound to fade out under the next run's start
+    bool runFresh_ = false;               // the next block is the first of a run
+    std::atomic<std::int64_t> playStart_{0};
+    std::atomic<std::int64_t> seekTarget_{-1};
+    std::atomic<bool> loopOn_{false};
+    std::atomic<std::int64_t> loopStart_{0};
+    std::atomic<std::int64_t> loopEnd_{0};
+    std::atomic<std::int64_t> heardFrame_{0};
     WaveOut waveOut_;
     std::array<WaveOutHeader, 3> playHeaders_{};
     std::array<PcmBlock, 3> playBlocks_{};  // owned storage behind playHeaders_[i].data

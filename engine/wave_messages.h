@@ -15,6 +15,7 @@ inline constexpr int WM_WAVE_PLAY = WM_USER_BASE + 105;         // window -> wor
 inline constexpr int WM_WAVE_STOP_PLAY = WM_USER_BASE + 106;    // window -> worker
 inline constexpr int WM_WAVE_SAVE = WM_USER_BASE + 107;         // window -> worker
 inline constexpr int WM_WAVE_SAVE_ENDED = WM_USER_BASE + 108;   // worker -> window; lParam 1 completed, 0 stopped
+inline constexpr int WM_WAVE_SEEK = WM_USER_BASE + 109;         // window -> worker; the target is in the engine
 
 /// Values of the engine's state word WaveState.
 enum WaveStateValue : int {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "failure_log.h"
 
@@ -54,12 +55,30 @@ struct SdlThreadData {
 
 }  // namespace
 
+constexpr char kServerBufferVariable[] = "PULSE_LATENCY_MSEC";
+
 void PrepareSoundServerBuffering() {
     // Rationale: 100 ms rode out two busy processes (and a far busier
     // machine) without gaps in nearly every play, while a stop is still
     // silent within about 100 ms: the server plays out what it holds.
-    setenv("PULSE_LATENCY_MSEC", "100", 0);
+    setenv(kServerBufferVariable, "100", 0);
 }
+
+namespace {
+
+/// Frames between the device taking sound and the listener hearing it:
+/// SDL's disk and dummy drivers write at once; a sound server holds one
+/// SDL period plus its own buffer.
+int EstimateHeldFrames(const SDL_AudioSpec& obtained) {
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const std::string name = driver != nullptr ? driver : "";
+    if (name == "disk" || name == "dummy") return 0;
+    const char* serverMs = std::getenv(kServerBufferVariable);
+    const long milliseconds = serverMs != nullptr ? std::strtol(serverMs, nullptr, 10) : 0;
+    return obtained.samples + static_cast<int>(std::clamp(milliseconds, 0L, 10000L) * obtained.freq / 1000);
+}
+
+}  // namespace
 
 std::unique_lock<std::mutex> LockSdlAudio() {
     thread_local SdlThreadData freedAtThreadEnd;
@@ -88,11 +107,23 @@ struct WaveOut::Device {
     int headOffset = 0;  // bytes of `head` already copied to the stream
     // Callbacks that found the queue empty since the last Write.
     std::atomic<int> idlePeriods{0};
+    std::atomic<std::int64_t> playedBytes{0};
+    // What OpenStream needs to open the stream again.
+    std::string name;
+    bool named = false;
+    SDL_AudioSpec wanted{};
+    int heldFrames = 0;
 
     // Unlinks the whole queue; the caller reports the buffers after unlocking.
-    WaveOutHeader* TakeQueue() {
+    WaveOutHeader* TakeQueue(std::span<const std::uint8_t>* unplayed = nullptr) {
         SDL_LockAudioDevice(id);
         WaveOutHeader* taken = head;
+        if (unplayed != nullptr) {
+            *unplayed = head != nullptr
+                            ? std::span<const std::uint8_t>(head->data + headOffset,
+                                                            static_cast<std::size_t>(head->length - headOffset))
+                            : std::span<const std::uint8_t>();
+        }
         head = tail = nullptr;
         headOffset = 0;
         for (WaveOutHeader* h = taken; h != nullptr; h = h->next) h->queued = false;
@@ -133,6 +164,7 @@ struct WaveOut::Device {
                 std::memcpy(stream + written, h->data + self->headOffset, static_cast<std::size_t>(count));
                 written += count;
                 self->headOffset += count;
+                self->playedBytes.fetch_add(count, std::memory_order_relaxed);
             }
             if (self->headOffset < h->length) break;  // the stream is full
             self->FinishHead();
@@ -158,29 +190,74 @@ bool WaveOut::Open(int device, const WaveOutFormat& format, WaveOutDoneCallback 
     wanted.samples = FramesPerCallback(format.samplesPerSec);
     wanted.callback = &Device::Fill;
     wanted.userdata = opened.get();
+    opened->wanted = wanted;
 
     auto lock = LockSdlAudio();
     if (!AcquireSdlAudio()) return false;
-    const char* name = nullptr;
     if (device >= 0) {
         // SDL's list is rebuilt at each subsystem start: resolve the index now.
-        if (device >= SDL_GetNumAudioDevices(0) || (name = SDL_GetAudioDeviceName(device, 0)) == nullptr) {
+        const char* name = device < SDL_GetNumAudioDevices(0) ? SDL_GetAudioDeviceName(device, 0) : nullptr;
+        if (name == nullptr) {
             ReleaseSdlAudio();
             return false;
         }
+        opened->name = name;
+        opened->named = true;
     }
-    SDL_AudioSpec obtained{};
-    // No changes allowed: SDL converts to what the hardware takes.
-    opened->id = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
-    if (opened->id == 0) {
-        LogEngineFailure("cannot open the sound device %d: %s", device, SDL_GetError());
+    device_ = opened.release();
+    if (!OpenStream()) {
+        delete device_;
+        device_ = nullptr;
         ReleaseSdlAudio();
         return false;
     }
-    opened->silence = obtained.silence;  // SDL opens the device paused
-    device_ = opened.release();
     return true;
 }
+
+bool WaveOut::OpenStream() {
+    SDL_AudioSpec obtained{};
+    // No changes allowed: SDL converts to what the hardware takes.
+    device_->id =
+        SDL_OpenAudioDevice(device_->named ? device_->name.c_str() : nullptr, 0, &device_->wanted, &obtained, 0);
+    if (device_->id == 0) {
+        LogEngineFailure("cannot open the sound device %s: %s", device_->named ? device_->name.c_str() : "(default)",
+                         SDL_GetError());
+        return false;
+    }
+    device_->silence = obtained.silence;  // SDL opens the device paused
+    device_->heldFrames = EstimateHeldFrames(obtained);
+    device_->playedBytes.store(0, std::memory_order_relaxed);
+    return true;
+}
+
+bool WaveOut::Flush(std::span<const std::uint8_t>* unplayed) {
+    if (device_ == nullptr) return false;
+    WaveOutHeader* taken = device_->TakeQueue(unplayed);
+    bool reopened = false;
+    {
+        // Rationale: closing SDL's device destroys its stream on the sound
+        // server, and with it what the server buffered; the subsystem itself
+        // stays up (this device still holds its reference), so the new
+        // stream opens in a few milliseconds.
+        auto lock = LockSdlAudio();
+        SDL_CloseAudioDevice(device_->id);
+        reopened = OpenStream();
+    }
+    device_->HandBack(taken);
+    if (!reopened) {
+        std::unique_ptr<Device> closing(device_);
+        device_ = nullptr;
+        auto lock = LockSdlAudio();
+        ReleaseSdlAudio();
+    }
+    return reopened;
+}
+
+std::int64_t WaveOut::PlayedBytes() const {
+    return device_ != nullptr ? device_->playedBytes.load(std::memory_order_relaxed) : 0;
+}
+
+int WaveOut::HeldFrames() const { return device_ != nullptr ? device_->heldFrames : 0; }
 
 bool WaveOut::IsOpen() const { return device_ != nullptr; }
 
@@ -202,8 +279,8 @@ void WaveOut::Restart() {
     if (device_ != nullptr) SDL_PauseAudioDevice(device_->id, 0);
 }
 
-void WaveOut::Reset() {
-    if (device_ != nullptr) device_->HandBack(device_->TakeQueue());
+void WaveOut::Reset(std::span<const std::uint8_t>* unplayed) {
+    if (device_ != nullptr) device_->HandBack(device_->TakeQueue(unplayed));
 }
 
 void WaveOut::Prepare(WaveOutHeader* header) {

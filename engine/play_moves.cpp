@@ -1,0 +1,150 @@
+// A play that moves: a seek of the running play, the loop's jump back to its
+// start, and the block fill that both go through. Each move starts a new run
+// of the plug-in chain at the new place after a pre-roll, and the first block
+// of the run fades in under the sound that would have come next.
+//
+// Rationale for dropping the device's stream on a seek: the sound server
+// holds about 100 ms of what was written, and a reset of our own queue
+// cannot reach it; closing the stream drops it, so the new place is heard
+// within a few milliseconds of its first block. A loop's jump is planned a
+// block ahead and goes through the queue without a drop, so it has no gap.
+#include <algorithm>
+
+#include "crossfade.h"
+#include "failure_log.h"
+#include "output_buffers.h"
+#include "wave_file.h"
+
+namespace {
+
+/// Source played through the chain and thrown away before a run that starts
+/// inside the data. Rationale: a quarter second covers the fade-in and the
+/// analysis window of every effect shipped, at the cost of a few
+/// milliseconds of work per move.
+std::int64_t PrerollFrames(int sourceRate) { return std::max(1, sourceRate / 4); }
+
+}  // namespace
+
+bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin) {
+    if (replacing) {
+        CallDestructers();
+        const int failed = CallConstructers();
+        if (failed >= 0) {
+            failedPlugin = static_cast<std::uintptr_t>(failed);
+            return false;
+        }
+    }
+    const std::int64_t preroll = std::min({frame, PrerollFrames(source_.Rate()), std::int64_t{blockFrames_}});
+    if (frame == 0) {
+        source_.ResetConsumed();
+    } else {
+        source_.SeekToFrame(frame - preroll);
+    }
+    producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
+    if (preroll > 0 && !producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) &&
+        producer_.FailedPlugin() >= 0) {
+        failedPlugin = static_cast<std::uintptr_t>(producer_.FailedPlugin());
+        return false;
+    }
+    timeline_.StartRun(source_.NextFrame(), replacing);
+    runFresh_ = true;
+    return true;
+}
+
+bool CWaveFile::FillPlayBlock(std::size_t index) {
+    const std::int64_t sourceFrames = source_.LengthFrames();
+    const std::int64_t loopEnd = loopEnd_.load();
+    timeline_.SetLoop(loopOn_.load(), loopStart_.load(), loopEnd > loopStart_.load() ? loopEnd : sourceFrames);
+    std::uintptr_t failedPlugin = 0;
+    if (timeline_.AtLoopEnd() && !StartRun(std::min(timeline_.LoopStart(), sourceFrames), true, failedPlugin)) {
+        NoteFailedAtEnd(failedPlugin);  // the play ends with what it holds and reports the plug-in
+        return false;
+    }
+    const bool endsLoop = timeline_.NextBlockEndsLoop();
+    PcmBlock& block = playBlocks_[index];
+    if (!producer_.ProduceBlock(source_, timeline_.NextBlockFrames(), format_, plugins_.process, block)) {
+        return false;
+    }
+    const auto frameBytes = static_cast<std::size_t>(format_.channels * format_.bits / 8);
+    if (!fadeTail_.empty()) {
+        if (runFresh_) {
+            CrossfadeInto(fadeTail_, {block.bytes.data(), static_cast<std::size_t>(block.length)}, format_.channels,
+                          format_.bits);
+        } else {
+            // The loop was left before its end: the frames held back for the
+            // join are played as they are.
+            block.bytes.insert(block.bytes.begin(), fadeTail_.begin(), fadeTail_.end());
+            block.length += static_cast<int>(fadeTail_.size());
+        }
+        fadeTail_.clear();
+    }
+    runFresh_ = false;
+    int length = block.length;
+    if (endsLoop) {
+        const std::size_t held = std::min(static_cast<std::size_t>(CrossfadeFrames(format_.rate)) * frameBytes,
+                                          static_cast<std::size_t>(length));
+        fadeTail_.assign(block.bytes.begin() + (length - static_cast<std::ptrdiff_t>(held)),
+                         block.bytes.begin() + length);
+        length -= static_cast<int>(held);
+    }
+    timeline_.BlockQueued(source_.NextFrame(),
+                          static_cast<std::int64_t>(length) / static_cast<std::int64_t>(frameBytes));
+    playHeaders_[index].data = block.bytes.data();
+    playHeaders_[index].length = length;
+    return true;
+}
+
+void CWaveFile::HandleSeek() {
+    const std::int64_t target = seekTarget_.exchange(-1);
+    if (target < 0 || !waveOut_.IsOpen() || state_.load() != WS_PLAYING) {
+        return;
+    }
+    // What the device had not yet taken fades out under the new place.
+    std::span<const std::uint8_t> unplayed;
+    waveOut_.Reset(&unplayed);
+    const std::size_t fadeBytes =
+        static_cast<std::size_t>(CrossfadeFrames(format_.rate) * format_.channels * format_.bits / 8);
+    fadeTail_.assign(unplayed.begin(),
+                     unplayed.begin() + static_cast<std::ptrdiff_t>(std::min(fadeBytes, unplayed.size())));
+    // Every buffer is back: all three are refilled below, so the returns
+    // the reset posted are void.
+    while (buffersDone_.Pop() != nullptr) {}
+    draining_ = false;
+    exhaustedBuffers_ = 0;
+    timeline_.StreamRestarted();
+    std::uintptr_t failedPlugin = 0;
+    if (!StartRun(std::min(target, source_.LengthFrames()), true, failedPlugin)) {
+        EndPlay(JobEnd::PluginFailed, failedPlugin);
+        return;
+    }
+    for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
+        waveOut_.Prepare(&playHeaders_[i]);
+        if (!FillPlayBlock(i)) {
+            const JobEnd end = EndOfBlocks(failedPlugin);
+            if (end != JobEnd::Completed) {
+                EndPlay(end, failedPlugin);
+                return;
+            }
+            playHeaders_[i].length = 0;  // comes back at once and counts as exhausted
+        }
+        if (i == 0) {
+            // The first block is ready: only now drop the old stream, so the
+            // new one starts with sound rather than with silence.
+            if (!waveOut_.Flush()) {
+                LogEngineFailure("playback ended: the sound device could not be opened again after a seek");
+                EndPlay(JobEnd::DeviceLost, 0);
+                return;
+            }
+            waveOut_.Write(&playHeaders_[i]);
+            waveOut_.Restart();
+        } else {
+            waveOut_.Write(&playHeaders_[i]);
+        }
+    }
+}
+
+void CWaveFile::UpdateHeardFrame() {
+    const std::int64_t frameBytes = format_.channels * format_.bits / 8;
+    const std::int64_t heard = waveOut_.PlayedBytes() / frameBytes - waveOut_.HeldFrames();
+    heardFrame_.store(timeline_.HeardFrame(std::max<std::int64_t>(heard, 0)));
+}

@@ -1,0 +1,60 @@
+// The play's timeline: block sizes, the loop's end, and the heard position
+// read back from the output frames the device has played.
+#include "play_timeline.h"
+
+#include <algorithm>
+
+void PlayTimeline::StartPlay(int blockFrames, int sourceRate) {
+    blockFrames_ = std::max(1, blockFrames);
+    // Rationale: a tenth of a second of sound is made in a few milliseconds
+    // even by a slow chain, and it plays long enough to make the next,
+    // twice as long block behind it.
+    firstRunBlock_ = std::clamp(sourceRate / 10, 1, blockFrames_);
+    segments_.clear();
+    written_ = 0;
+}
+
+void PlayTimeline::StartRun(std::int64_t frame, bool soon) {
+    nextFrame_ = frame;
+    runBlock_ = soon ? firstRunBlock_ : blockFrames_;
+    lastHeard_ = segments_.empty() ? frame : lastHeard_;
+}
+
+void PlayTimeline::StreamRestarted() {
+    segments_.clear();
+    written_ = 0;
+}
+
+void PlayTimeline::SetLoop(bool on, std::int64_t start, std::int64_t end) {
+    loopOn_ = on && end > start;
+    loopStart_ = start;
+    loopEnd_ = end;
+}
+
+int PlayTimeline::NextBlockFrames() const {
+    if (loopOn_ && nextFrame_ < loopEnd_) {
+        return static_cast<int>(std::min<std::int64_t>(runBlock_, loopEnd_ - nextFrame_));
+    }
+    return runBlock_;
+}
+
+void PlayTimeline::BlockQueued(std::int64_t sourceEnd, std::int64_t outputFrames) {
+    segments_.push_back(Segment{written_, outputFrames, nextFrame_, sourceEnd - nextFrame_});
+    written_ += outputFrames;
+    nextFrame_ = sourceEnd;
+    runBlock_ = std::min(runBlock_ * 2, blockFrames_);
+}
+
+std::int64_t PlayTimeline::HeardFrame(std::int64_t playedFrames) {
+    // Segments wholly heard are forgotten; the one being heard is kept.
+    while (segments_.size() > 1 && segments_[1].outputStart <= playedFrames) {
+        segments_.pop_front();
+    }
+    if (segments_.empty() || playedFrames < segments_.front().outputStart) {
+        return lastHeard_;
+    }
+    const Segment& now = segments_.front();
+    const std::int64_t into = std::min(playedFrames - now.outputStart, now.outputFrames);
+    lastHeard_ = now.outputFrames > 0 ? now.sourceStart + into * now.sourceFrames / now.outputFrames : now.sourceStart;
+    return lastHeard_;
+}

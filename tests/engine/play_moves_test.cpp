@@ -1,0 +1,117 @@
+// Known-answer tests of a play that moves, through SDL's disk driver running
+// at about real time: a play from a start frame, a seek of the running play
+// (whose dropped stream reopens the capture file), and the loop's junction.
+// Every source frame holds its own index, so each captured frame tells where
+// in the source it came from.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "crossfade.h"
+#include "support/test_env.h"
+#include "support/wav_bytes.h"
+#include "wave_file.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int kRate = 44100;
+
+// Never silent, so silence in a capture is the device waiting, not data.
+std::int16_t SourceValue(std::int64_t frame) { return static_cast<std::int16_t>(1 + frame % 30000); }
+
+std::vector<std::int16_t> SoundingFrames(const Bytes& pcm) {
+    std::vector<std::int16_t> frames;
+    for (std::size_t at = 0; at + 1 < pcm.size(); at += 2) {
+        const auto value = static_cast<std::int16_t>(pcm[at] | (pcm[at + 1] << 8));
+        if (value != 0) frames.push_back(value);
+    }
+    return frames;
+}
+
+// The count of frames from `from` on that continue the source from `frame`.
+std::size_t Matching(const std::vector<std::int16_t>& captured, std::size_t from, std::int64_t frame) {
+    std::size_t k = 0;
+    while (from + k < captured.size() && captured[from + k] == SourceValue(frame + static_cast<std::int64_t>(k))) ++k;
+    return k;
+}
+
+class PlayMoves : public ::testing::Test {
+protected:
+    void SetUp() override {
+        capture_ = dir_.Path("capture.raw");
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", capture_.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "46", 1);  // one 2048-frame period at 44.1 kHz: about real time
+    }
+
+    void StartPlay(int frames, std::int64_t from) {
+        Bytes samples;
+        for (int f = 0; f < frames; ++f) AppendLe16(samples, static_cast<std::uint16_t>(SourceValue(f)));
+        const std::string source = dir_.Path("source.wav");
+        WriteFileBytes(source, PcmWav(1, kRate, 16, samples));
+        ASSERT_TRUE(engine_.PrepareJob({plugin_.Handle()}, source, "", 1, kRate, 16, SourceBlockFrames, -1));
+        engine_.SetPlayStart(from);
+        ASSERT_TRUE(engine_.StartPlay());
+    }
+
+    std::vector<std::int16_t> WaitForEnd() {
+        const std::optional<WindowInbox::Message> end = inbox_.Next();
+        EXPECT_TRUE(end.has_value() && end->message == WM_WAVE_PLAY_ENDED && end->lParam == 0);
+        return SoundingFrames(ReadFileBytes(capture_));
+    }
+
+    TempDir dir_;
+    std::string capture_;
+    WindowInbox inbox_;
+    TestPlugin plugin_{"passthrough"};
+    CWaveFile engine_{inbox_.Target()};
+};
+
+TEST_F(PlayMoves, PlayFromAFrameAndASeekPlayTheSourceFromThere) {
+    const std::int64_t start = 30000, target = 150000;
+    const int frames = 170000;
+    StartPlay(frames, start);
+    std::this_thread::sleep_for(100ms);
+    const std::int64_t heard = engine_.HeardFrame();
+    EXPECT_GE(heard, start);
+    EXPECT_LT(heard, start + kRate);
+    ASSERT_TRUE(engine_.SeekPlay(target));
+    const std::vector<std::int16_t> captured = WaitForEnd();
+    // The dropped stream started the capture again: the old sound fades out
+    // under the first frames, then the source runs from the target to its end.
+    const auto fade = static_cast<std::size_t>(CrossfadeFrames(kRate));
+    ASSERT_EQ(captured.size(), static_cast<std::size_t>(frames - target));
+    EXPECT_EQ(Matching(captured, fade, target + static_cast<std::int64_t>(fade)), captured.size() - fade);
+    // The seek ran the chain anew: Destructer, then Constructer.
+    EXPECT_EQ(std::atomic_ref<int>(*plugin_.Symbol<int>("ConstructerCalls")).load(), 2);
+    EXPECT_EQ(std::atomic_ref<int>(*plugin_.Symbol<int>("DestructerCalls")).load(), 2);
+    EXPECT_NEAR(static_cast<double>(engine_.HeardFrame()), frames, 2048) << "heard to the end within a period";
+}
+
+TEST_F(PlayMoves, LoopJoinsItsEndToItsStartWithoutAGap) {
+    const std::int64_t loopStart = 20000, loopEnd = 40000;
+    const std::size_t fade = static_cast<std::size_t>(CrossfadeFrames(kRate));
+    engine_.SetLoop(true, loopStart, loopEnd);
+    StartPlay(60000, loopStart);
+    std::this_thread::sleep_for(700ms);  // a loop lasts 450 ms
+    engine_.SetLoop(false, loopStart, loopEnd);
+    const std::vector<std::int16_t> captured = WaitForEnd();
+    // First pass up to the join, the join, then the second pass goes on
+    // exactly where the fade-in left off: no frame lost or repeated.
+    const std::size_t first = static_cast<std::size_t>(loopEnd - loopStart) - fade;
+    ASSERT_GT(captured.size(), 2 * first + fade);
+    EXPECT_EQ(Matching(captured, 0, loopStart), first);
+    for (std::size_t k = 0; k < fade; ++k) {
+        const int before = SourceValue(loopEnd - static_cast<std::int64_t>(fade - k));
+        const int after = SourceValue(loopStart + static_cast<std::int64_t>(k));
+        EXPECT_GE(captured[first + k], std::min(before, after)) << k;
+        EXPECT_LE(captured[first + k], std::max(before, after)) << k;
+    }
+    EXPECT_GE(Matching(captured, first + fade, loopStart + static_cast<std::int64_t>(fade)), first - fade);
+}
+
+}  // namespace
