@@ -75,6 +75,8 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     setWindowIcon(ApplicationIcon());
     StartEngine();
     CreateEffectTabs(pluginFolder);
+    CreatePositionRow();
+    CreateListeningKeys();
     ClearDefaultButtons();
     progressTimer_ = new QTimer(this);
     connect(progressTimer_, &QTimer::timeout, this, [this] {

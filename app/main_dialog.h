@@ -16,8 +16,11 @@
 #include "output_settings.h"
 #include "path_field.h"
 #include "plugin_host.h"
+#include "source_length.h"
 
 class CWaveFile;
+class PlayFollow;
+class PositionRow;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -49,6 +52,7 @@ public:
     /// The control with a MainControlId.
     QWidget* Control(int id) const { return controls_.at(id); }
     QTabWidget* EffectTabs() const { return tabs_; }
+    PositionRow* Position() const { return positionRow_; }
     const PluginHost& Plugins() const { return plugins_; }
     /// The engine, so that its state can be watched; null if it could not start.
     const CWaveFile* Engine() const { return engine_.get(); }
@@ -106,6 +110,21 @@ private:
     void ShutDown();
     int ProgressPercentNow() const;
 
+    // Listening (main_dialog_listening.cpp): the position row, its keys,
+    // and the play's start, moves and end.
+    void CreatePositionRow();
+    void CreateListeningKeys();
+    /// Reads the length of the source named in the field into the row.
+    void ReadSourceIntoRow();
+    void OnPositionChosen(qint64 milliseconds);
+    void ApplyLoop();
+    /// Before a play starts: where it starts and the loop.
+    void PrepareListening();
+    void FollowPlay();
+    /// After a play: the poll stops; a play that ended by itself
+    /// (`reachedEnd`) returns the row to its start.
+    void EndListening(bool reachedEnd);
+
     std::unique_ptr<CWaveFile> engine_;  // null if the worker could not start
     PluginHost plugins_;
     JobState jobState_ = JOB_IDLE;
@@ -122,6 +141,10 @@ private:
     QTabWidget* tabs_ = nullptr;
     QWidget* tabPageArea_ = nullptr;  // the tab control's page stack
     QTimer* progressTimer_ = nullptr;
+    PositionRow* positionRow_ = nullptr;
+    PlayFollow* playFollow_ = nullptr;
+    QTimer* sourceLengthTimer_ = nullptr;  // reads the length once typing pauses
+    SourceLength sourceLength_;
     bool shutDown_ = false;
     std::chrono::steady_clock::time_point shutDownDeadline_;
     bool insideEngineWait_ = false;  // the wait hook is handling events

@@ -78,6 +78,7 @@ void CMainDialog::OnPlayClicked() {
         // for such an end to finish) leaves the engine idle: nothing failed,
         // and the end message on its way finds the window idle.
         if (engine_ && (engine_->StopPlay() || engine_->State() == WS_IDLE)) {
+            EndListening(false);
             jobState_ = JOB_IDLE;
             RefreshControls();
         } else {
@@ -87,6 +88,7 @@ void CMainDialog::OnPlayClicked() {
     case JOB_IDLE:
         if (StartJob(false)) {
             jobState_ = JOB_PLAYING;
+            FollowPlay();
             RefreshControls();
         }
         return;
@@ -140,6 +142,7 @@ bool CMainDialog::StartJob(bool saving) {
         }
         return false;
     }
+    if (!saving) PrepareListening();
     const bool started = saving ? engine_->StartSave() : engine_->StartPlay();
     cursor.Restore();
     if (!started && !closeRequested_) ShowMessage(this, texts.startFailed);
@@ -170,6 +173,7 @@ void CMainDialog::OnEngineMessage(int message, std::uintptr_t wParam, std::intpt
         return;
     }
     if (message == WM_WAVE_PLAY_ENDED) {
+        if (jobState_ == JOB_PLAYING) EndListening(true);
         jobState_ = JOB_IDLE;
         RefreshControls();
         // A play that ran to its end, or was stopped, needs no word; a lost

@@ -23,14 +23,14 @@ constexpr dialogkit::ControlSpec kControls[] = {
     {kNoId, ControlKind::Label, 10, 220, 75, 11, kStepCheck},
     {IDC_PLAY, ControlKind::PushButton, 120, 215, 105, 20, kPlay},
     {IDC_PLAYBACK_SETTINGS, ControlKind::PushButton, 235, 220, 25, 15, kDetails},
-    {kNoId, ControlKind::Label, 165, 240, 10, 8, kArrow},
-    {kNoId, ControlKind::Label, 10, 250, 70, 10, kStepOutputName},
-    {IDC_OUTPUT_PATH, ControlKind::Edit, 90, 250, 255, 15, ""},
-    {IDC_BROWSE_OUTPUT, ControlKind::PushButton, 345, 250, 25, 15, kBrowse},
-    {kNoId, ControlKind::Label, 165, 270, 10, 8, kArrow},
-    {kNoId, ControlKind::Label, 10, 280, 70, 10, kStepSave},
-    {IDC_SAVE, ControlKind::PushButton, 120, 280, 105, 20, kSave},
-    {IDC_SAVE_FORMAT, ControlKind::PushButton, 235, 280, 25, 15, kDetails},
+    {kNoId, ControlKind::Label, 165, 260, 10, 8, kArrow},
+    {kNoId, ControlKind::Label, 10, 270, 70, 10, kStepOutputName},
+    {IDC_OUTPUT_PATH, ControlKind::Edit, 90, 270, 255, 15, ""},
+    {IDC_BROWSE_OUTPUT, ControlKind::PushButton, 345, 270, 25, 15, kBrowse},
+    {kNoId, ControlKind::Label, 165, 290, 10, 8, kArrow},
+    {kNoId, ControlKind::Label, 10, 300, 70, 10, kStepSave},
+    {IDC_SAVE, ControlKind::PushButton, 120, 300, 105, 20, kSave},
+    {IDC_SAVE_FORMAT, ControlKind::PushButton, 235, 300, 25, 15, kDetails},
 };
 
 }  // namespace

@@ -22,7 +22,12 @@ enum MainControlId : int {
 namespace mainwindow {
 
 inline constexpr int kWidthUnits = 409;
-inline constexpr int kHeightUnits = 309;
+inline constexpr int kHeightUnits = 329;
+/// Where the position row sits, under step 3, in dialog units.
+inline constexpr int kPositionRowX = 10;
+inline constexpr int kPositionRowY = 240;
+inline constexpr int kPositionRowWidth = 390;
+inline constexpr int kPositionRowHeight = 15;
 
 /// The maker's web address, shown at the end of the title.
 inline constexpr char kMakerAddress[] = "https://zarevoplus.example.org/";

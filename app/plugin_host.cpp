@@ -71,3 +71,9 @@ void PluginHost::EndDialogs() {
 }
 
 void PluginHost::Unload() { plugins_.Unload(); }
+
+std::vector<const ZarevoParameterDescription*> PluginHost::Descriptions() const {
+    std::vector<const ZarevoParameterDescription*> descriptions;
+    for (std::size_t i = 0; i < plugins_.Count(); ++i) descriptions.push_back(plugins_.At(i).description);
+    return descriptions;
+}

@@ -27,6 +27,9 @@ public:
     /// The dlopen handles of the kept plug-ins, in tab and chain order.
     const std::vector<void*>& Modules() const { return plugins_.Modules(); }
     std::size_t Count() const { return pages_.size(); }
+    /// Each kept plug-in's parameter description, in chain order; null for
+    /// a plug-in that has none.
+    std::vector<const ZarevoParameterDescription*> Descriptions() const;
     const std::string& Path(std::size_t index) const { return paths_[index]; }
     /// The panel plug-in `index` created; null when it returned none or it is gone.
     QWidget* Page(std::size_t index) const { return pages_[index]; }
