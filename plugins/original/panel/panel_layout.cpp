@@ -12,8 +12,9 @@ using dialogkit::kNoId;
 
 constexpr dialogkit::ControlSpec kLayout[] = {
     {kNoId, ControlKind::Label, 5, 10, 60, 10, "ピッチ(オクターブ)"},
-    {kPitchSlider, ControlKind::Slider, 75, 5, 150, 15, nullptr},
-    {kPitchEdit, ControlKind::Edit, 230, 5, 40, 15, nullptr},
+    {kPitchSlider, ControlKind::Slider, 75, 5, 90, 15, nullptr},
+    {kPitchEdit, ControlKind::Edit, 170, 5, 40, 15, nullptr},
+    {kPitchSemitones, ControlKind::Label, 213, 8, 80, 10, nullptr},
     {kNoId, ControlKind::Label, 5, 30, 40, 11, "速さ (倍)"},
     {kSpeedSlider, ControlKind::Slider, 75, 25, 150, 15, nullptr},
     {kSpeedEdit, ControlKind::Edit, 230, 25, 40, 15, nullptr},

@@ -17,6 +17,8 @@ inline constexpr int kPanelHeight = 146;
 /// channel boxes and the five preset buttons.
 inline constexpr int kPitchSlider = 1007;
 inline constexpr int kPitchEdit = 1008;
+/// The pitch in semitones and cents, beside the pitch edit.
+inline constexpr int kPitchSemitones = 1025;
 inline constexpr int kSpeedSlider = 1009;
 inline constexpr int kSpeedEdit = 1010;
 inline constexpr int kReverbSlider = 1023;

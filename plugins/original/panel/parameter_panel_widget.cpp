@@ -124,6 +124,10 @@ void CParameterPanel::RefreshPanel(int except) {
         const double shown = pair.shownValue(pair.parameter->load(kRelaxed));
         Get<QLineEdit>(pair.editId)->setText(QString::fromStdString(FixedText(shown, pair.decimals)));
     }
+    // Qt 6.4 gives screen readers a named label's name, not its text.
+    const QString semitones = QString::fromStdString(SemitoneText(PitchOctaves.load(kRelaxed)));
+    Get<QLabel>(kPitchSemitones)->setText(semitones);
+    Get<QLabel>(kPitchSemitones)->setAccessibleDescription(semitones);
     panelUpdating_ = 0;
 }
 

@@ -91,4 +91,14 @@ double SpeedExponentOfFactor(double factor) {
 double PercentOfRatio(double ratio) { return ratio * 100.0; }
 double RatioOfPercent(double percent) { return percent * 0.01; }
 
+std::string SemitoneText(double octaves) {
+    // Rationale: a pitch is read against the nearest semitone, so the cents
+    // stay within half a semitone either way rather than always counting up.
+    const long cents = std::lround(std::clamp(octaves, -100.0, 100.0) * 1200.0);
+    const long semitones = (cents >= 0 ? cents + 50 : cents - 50) / 100;
+    const long rest = cents - semitones * 100;
+    const auto signedText = [](long value) { return (value > 0 ? "+" : "") + std::to_string(value); };
+    return signedText(semitones) + " 半音 " + signedText(rest) + " セント";
+}
+
 }  // namespace parampanel

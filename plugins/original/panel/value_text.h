@@ -34,6 +34,10 @@ double SpeedFactorOfExponent(double exponent);
 /// 0.01 (zero, negative or no number at all) being taken as 0.01.
 double SpeedExponentOfFactor(double factor);
 
+/// The pitch `octaves` as musicians count it: the nearest whole semitone and
+/// the cents from it (-50 to +50), as "+5 半音 0 セント" or "-1 半音 -48 セント".
+std::string SemitoneText(double octaves);
+
 /// Percent shown for a degree of application (ratio x 100), and back.
 double PercentOfRatio(double ratio);
 double RatioOfPercent(double percent);

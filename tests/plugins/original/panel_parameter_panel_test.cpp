@@ -120,6 +120,7 @@ TEST_F(ParameterPanelTest, DraggedPitchSliderShowsItsValue) {
     EXPECT_DOUBLE_EQ(PitchOctaves.load(), 0.417);
     EXPECT_EQ(Text(1008), "0.417");
     EXPECT_EQ(Slider(1007)->value(), 417);
+    EXPECT_EQ(Get<QLabel>(1025)->text(), QString::fromUtf8("+5 半音 0 セント")) << "500.4 cents";
     Slider(1007)->setSliderDown(false);
 }
 
@@ -277,7 +278,7 @@ TEST_F(ParameterPanelTest, StaticTextsAreShownWhole) {
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << label->text().toStdString();
         EXPECT_LE(label->heightForWidth(label->width()), label->height()) << label->text().toStdString();
     }
-    EXPECT_EQ(labels, 15);
+    EXPECT_EQ(labels, 16);  // fifteen static texts and the pitch in semitones
     // The widened band labels still end before the next one starts.
     QLabel* last = nullptr;
     for (QLabel* label : panel_->findChildren<QLabel*>()) {

@@ -88,3 +88,10 @@ TEST(PercentConversion, RatioTimesHundredAndBack) {
     EXPECT_DOUBLE_EQ(RatioOfPercent(150.0), 1.5);
     EXPECT_DOUBLE_EQ(RatioOfPercent(-20.0), -0.2);
 }
+
+TEST(SemitoneText, NearestSemitoneAndCentsEitherSide) {
+    EXPECT_EQ(SemitoneText(0.0), "0 半音 0 セント");
+    EXPECT_EQ(SemitoneText(0.13), "+2 半音 -44 セント");    // 156 cents
+    EXPECT_EQ(SemitoneText(-0.123), "-1 半音 -48 セント");  // -147.6 cents
+    EXPECT_EQ(SemitoneText(-1.0), "-12 半音 0 セント");
+}
