@@ -17,12 +17,20 @@ void PlayTimeline::StartPlay(int blockFrames, int sourceRate) {
 void PlayTimeline::StartRun(std::int64_t frame, bool soon) {
     nextFrame_ = frame;
     runBlock_ = soon ? firstRunBlock_ : blockFrames_;
-    lastHeard_ = segments_.empty() ? frame : lastHeard_;
+    if (segments_.empty()) lastHeard_ = frame;
 }
 
-void PlayTimeline::StreamRestarted() {
-    segments_.clear();
-    written_ = 0;
+void PlayTimeline::DropUnplayed(std::int64_t playedFrames) {
+    while (!segments_.empty() && segments_.back().outputStart >= playedFrames) {
+        segments_.pop_back();
+    }
+    if (!segments_.empty()) {
+        Segment& last = segments_.back();
+        const std::int64_t kept = std::min(playedFrames - last.outputStart, last.outputFrames);
+        last.sourceFrames = last.outputFrames > 0 ? last.sourceFrames * kept / last.outputFrames : 0;
+        last.outputFrames = kept;
+    }
+    written_ = std::min(written_, playedFrames);
 }
 
 void PlayTimeline::SetLoop(bool on, std::int64_t start, std::int64_t end) {

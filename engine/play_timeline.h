@@ -15,9 +15,9 @@ public:
     /// replaces sound already playing (`soon`) begins with short blocks that
     /// double up to full ones, so its first sound is made quickly.
     void StartRun(std::int64_t frame, bool soon);
-    /// The device's stream was dropped and opened again: played and written
-    /// sound are counted from zero.
-    void StreamRestarted();
+    /// The device's queue was dropped after `playedFrames` output frames had
+    /// been played: what was written beyond them will not be heard.
+    void DropUnplayed(std::int64_t playedFrames);
 
     /// The loop in force: from `start` to `end` (source frames), or none.
     void SetLoop(bool on, std::int64_t start, std::int64_t end);

@@ -108,10 +108,6 @@ struct WaveOut::Device {
     // Callbacks that found the queue empty since the last Write.
     std::atomic<int> idlePeriods{0};
     std::atomic<std::int64_t> playedBytes{0};
-    // What OpenStream needs to open the stream again.
-    std::string name;
-    bool named = false;
-    SDL_AudioSpec wanted{};
     int heldFrames = 0;
 
     // Unlinks the whole queue; the caller reports the buffers after unlocking.
@@ -190,74 +186,30 @@ bool WaveOut::Open(int device, const WaveOutFormat& format, WaveOutDoneCallback 
     wanted.samples = FramesPerCallback(format.samplesPerSec);
     wanted.callback = &Device::Fill;
     wanted.userdata = opened.get();
-    opened->wanted = wanted;
 
     auto lock = LockSdlAudio();
     if (!AcquireSdlAudio()) return false;
+    const char* name = nullptr;
     if (device >= 0) {
         // SDL's list is rebuilt at each subsystem start: resolve the index now.
-        const char* name = device < SDL_GetNumAudioDevices(0) ? SDL_GetAudioDeviceName(device, 0) : nullptr;
-        if (name == nullptr) {
+        if (device >= SDL_GetNumAudioDevices(0) || (name = SDL_GetAudioDeviceName(device, 0)) == nullptr) {
             ReleaseSdlAudio();
             return false;
         }
-        opened->name = name;
-        opened->named = true;
     }
-    device_ = opened.release();
-    if (!OpenStream()) {
-        delete device_;
-        device_ = nullptr;
-        ReleaseSdlAudio();
-        return false;
-    }
-    return true;
-}
-
-bool WaveOut::OpenStream() {
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to what the hardware takes.
-    device_->id =
-        SDL_OpenAudioDevice(device_->named ? device_->name.c_str() : nullptr, 0, &device_->wanted, &obtained, 0);
-    if (device_->id == 0) {
-        LogEngineFailure("cannot open the sound device %s: %s", device_->named ? device_->name.c_str() : "(default)",
-                         SDL_GetError());
+    opened->id = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
+    if (opened->id == 0) {
+        LogEngineFailure("cannot open the sound device %d: %s", device, SDL_GetError());
+        ReleaseSdlAudio();
         return false;
     }
-    device_->silence = obtained.silence;  // SDL opens the device paused
-    device_->heldFrames = EstimateHeldFrames(obtained);
-    device_->playedBytes.store(0, std::memory_order_relaxed);
+    opened->silence = obtained.silence;  // SDL opens the device paused
+    opened->heldFrames = EstimateHeldFrames(obtained);
+    device_ = opened.release();
     return true;
 }
-
-bool WaveOut::Flush(std::span<const std::uint8_t>* unplayed) {
-    if (device_ == nullptr) return false;
-    WaveOutHeader* taken = device_->TakeQueue(unplayed);
-    bool reopened = false;
-    {
-        // Rationale: closing SDL's device destroys its stream on the sound
-        // server, and with it what the server buffered; the subsystem itself
-        // stays up (this device still holds its reference), so the new
-        // stream opens in a few milliseconds.
-        auto lock = LockSdlAudio();
-        SDL_CloseAudioDevice(device_->id);
-        reopened = OpenStream();
-    }
-    device_->HandBack(taken);
-    if (!reopened) {
-        std::unique_ptr<Device> closing(device_);
-        device_ = nullptr;
-        auto lock = LockSdlAudio();
-        ReleaseSdlAudio();
-    }
-    return reopened;
-}
-
-std::int64_t WaveOut::PlayedBytes() const {
-    return device_ != nullptr ? device_->playedBytes.load(std::memory_order_relaxed) : 0;
-}
-
-int WaveOut::HeldFrames() const { return device_ != nullptr ? device_->heldFrames : 0; }
 
 bool WaveOut::IsOpen() const { return device_ != nullptr; }
 
@@ -282,6 +234,12 @@ void WaveOut::Restart() {
 void WaveOut::Reset(std::span<const std::uint8_t>* unplayed) {
     if (device_ != nullptr) device_->HandBack(device_->TakeQueue(unplayed));
 }
+
+std::int64_t WaveOut::PlayedBytes() const {
+    return device_ != nullptr ? device_->playedBytes.load(std::memory_order_relaxed) : 0;
+}
+
+int WaveOut::HeldFrames() const { return device_ != nullptr ? device_->heldFrames : 0; }
 
 void WaveOut::Prepare(WaveOutHeader* header) {
     if (header != nullptr) header->prepared = true;

@@ -64,15 +64,11 @@ public:
     /// callback on the caller's thread. The device stays open and keeps its
     /// paused or running state; it plays silence until the next Write.
     /// `unplayed`, when given, receives the bytes of the first buffer that
-    /// the device had not yet taken (they stay the engine's, as they were).
+    /// the device had not yet taken (they stay the engine's, as they were):
+    /// the sound that would have come next.
     void Reset(std::span<const std::uint8_t>* unplayed = nullptr);
-    /// Drops what the device and the sound server still hold, so the next
-    /// Write is heard at once: the queue is handed back as by Reset, then
-    /// the device's stream is closed and opened again (paused) in the same
-    /// format. False, with the device closed, when it cannot be opened again.
-    bool Flush(std::span<const std::uint8_t>* unplayed = nullptr);
     /// [any thread] Bytes of queued buffers the device has taken since it
-    /// was opened or flushed.
+    /// was opened.
     std::int64_t PlayedBytes() const;
     /// Frames the device and its sound server are estimated to hold between
     /// taking a byte and playing it: 0 for SDL's disk and dummy drivers,
@@ -91,8 +87,6 @@ public:
 
 private:
     struct Device;
-    /// Opens the SDL device of `device_` again after its stream was closed.
-    bool OpenStream();
     Device* device_ = nullptr;  // owned
 };
 

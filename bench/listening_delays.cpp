@@ -1,0 +1,266 @@
+// Measures how soon the listener hears what the user does, through a private
+// PulseAudio server (or the one ZAREVO_PULSE_SERVER names) from the real main
+// window, recording the sink's monitor:
+//  - seek to heard: the slider is set during a play (no plug-ins) until the
+//    first frame of the new place reaches the sink;
+//  - change to heard: the standard effect's pitch is set from 0 to one
+//    octave up during a play of a 441 Hz tone until the sink's tone doubles;
+//  - the loop's junction: frames lost, repeated or silent where an A-B loop
+//    jumps back;
+//  - stop to silence.
+// scripts/listening-delays.sh runs it. Not a test: the figures depend on the
+// machine.
+#include <sndfile.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "main_dialog.h"
+#include "main_dialog_layout.h"
+#include "messages.h"
+#include "position_row.h"
+#include "sound_server.h"
+#include "wave_out.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+constexpr int kRate = soundtest::kSinkRate;
+constexpr long kCycle = 30000;  // the ramp source's left channel repeats after this many frames
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    return true;
+}
+
+void Pause(std::chrono::milliseconds time) {
+    WaitUntil([] { return false; }, time);
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+void WriteStereo(const std::string& path, long frames, const std::function<std::int16_t(long, int)>& sample) {
+    std::vector<std::int16_t> samples;
+    for (long frame = 0; frame < frames; ++frame) {
+        samples.push_back(sample(frame, 0));
+        samples.push_back(sample(frame, 1));
+    }
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    sf_writef_short(file, samples.data(), frames);
+    sf_close(file);
+}
+
+// Every frame of the ramp source tells its own index.
+std::int16_t RampSample(long frame, int channel) {
+    return static_cast<std::int16_t>(channel == 0 ? frame % kCycle + 1 : frame / kCycle + 1);
+}
+long RampIndex(const std::vector<std::int16_t>& heard, std::size_t frame) {
+    return (heard[2 * frame + 1] - 1) * kCycle + heard[2 * frame] - 1;
+}
+
+struct Figures {
+    std::vector<double> values;
+    void Add(double v) { values.push_back(v); }
+    void Print(const char* name) {
+        if (values.empty()) {
+            std::printf("%-28s no data\n", name);
+            return;
+        }
+        std::sort(values.begin(), values.end());
+        std::printf("%-28s median %7.1f ms, max %7.1f ms (%zu times)\n", name, values[values.size() / 2], values.back(),
+                    values.size());
+    }
+};
+
+class Window {
+public:
+    Window(const std::string& plugins, const std::string& source) : window_(plugins) {
+        SetMessageSink([](QWidget*, const QString& text) { std::printf("message: %s\n", text.toStdString().c_str()); });
+        window_.Playback().rateChoice = RATE_44100;
+        window_.Playback().channels = 2;
+        window_.Playback().bits = 16;
+        static_cast<QLineEdit*>(window_.Control(IDC_SOURCE_PATH))->setText(QFile::decodeName(source.c_str()));
+        WaitUntil([&] { return window_.Position()->Slider()->maximum() > 0; }, 5s);
+    }
+    ~Window() { SetMessageSink({}); }
+    void ClickPlay() { static_cast<QPushButton*>(window_.Control(IDC_PLAY))->click(); }
+    bool Playing() const { return window_.CurrentJobState() == JOB_PLAYING; }
+    CMainDialog& Dialog() { return window_; }
+
+private:
+    CMainDialog window_;
+};
+
+// Zero crossings of the left channel in the 10 ms after `frame`.
+int CrossingsAfter(const std::vector<std::int16_t>& heard, std::size_t frame) {
+    int crossings = 0;
+    for (std::size_t f = frame + 1; f < frame + kRate / 100 && 2 * f < heard.size(); ++f) {
+        if ((heard[2 * f - 2] < 0) != (heard[2 * f] < 0)) ++crossings;
+    }
+    return crossings;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int times = argc > 1 ? std::atoi(argv[1]) : 10;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const auto folder = std::filesystem::temp_directory_path() / ("zarevo-listening-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder / "none");
+    std::unique_ptr<soundtest::PulseServer> server;
+    std::vector<std::string> clientEnvironment;
+    if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
+        setenv("PULSE_SERVER", external, 1);
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+        clientEnvironment = {std::string("PULSE_SERVER=") + external};
+    } else {
+        server = std::make_unique<soundtest::PulseServer>(folder / "pulse");
+        if (!server->Ready()) {
+            std::fprintf(stderr, "pulseaudio did not start\n");
+            return 1;
+        }
+        server->UseFromThisProcess();
+        clientEnvironment = server->ClientEnvironment();
+    }
+    PrepareSoundServerBuffering();  // as the program does at start
+    QApplication application(argc, argv);
+    const std::string rampPath = (folder / "ramp.wav").string();
+    WriteStereo(rampPath, 20L * kRate, RampSample);
+    const std::string tonePath = (folder / "tone.wav").string();
+    WriteStereo(tonePath, 20L * kRate, [](long frame, int) {
+        return static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 441 * frame / kRate)));
+    });
+
+    Figures seekToHeard, changeToHeard, stopToSilence;
+    {
+        Window window((folder / "none").string(), rampPath);
+        for (int time = 0; time < times; ++time) {
+            soundtest::MonitorRecorder recorder(clientEnvironment);
+            window.Dialog().Position()->Slider()->setValue(1000);
+            window.ClickPlay();
+            Pause(700ms);
+            const long target = (5 + time) * kRate;
+            const auto sought = Clock::now();
+            window.Dialog().Position()->Slider()->setValue(static_cast<int>(target * 1000 / kRate));
+            Pause(600ms);
+            const auto stopped = Clock::now();
+            window.ClickPlay();
+            Pause(400ms);
+            recorder.Stop();
+            const std::vector<std::int16_t> heard = recorder.Samples();
+            // The first frame heard from the new place (past the 5 ms join).
+            for (std::size_t f = 0; 2 * f + 1 < heard.size(); ++f) {
+                const long index = RampIndex(heard, f);
+                if (index >= target && index < target + kRate / 2) {
+                    const auto at =
+                        recorder.ArrivalOf(f) - std::chrono::microseconds((index - target) * 1000000 / kRate);
+                    seekToHeard.Add(Ms(at - sought));
+                    break;
+                }
+            }
+            stopToSilence.Add(Ms(recorder.ArrivalOf(soundtest::EndOfSound(heard)) - stopped));
+        }
+    }
+    int junctions = 0, exactJunctions = 0;
+    long worstSilence = 0;
+    {
+        Window window((folder / "none").string(), rampPath);
+        PositionRow* row = window.Dialog().Position();
+        soundtest::MonitorRecorder recorder(clientEnvironment);
+        row->Slider()->setValue(1000);
+        row->MarkStart();
+        row->Slider()->setValue(2000);
+        row->MarkEnd();
+        row->ToggleLoop();
+        row->Slider()->setValue(1000);
+        window.ClickPlay();
+        Pause(std::chrono::milliseconds(1000 * times / 2 + 500));
+        window.ClickPlay();
+        Pause(300ms);
+        recorder.Stop();
+        const std::vector<std::int16_t> heard = recorder.Samples();
+        const std::size_t start = soundtest::FirstSoundingFrame(heard);
+        const std::size_t end = soundtest::EndOfSound(heard);
+        const long fade = kRate / 200;
+        long silence = 0;
+        for (std::size_t f = start + 1; f < end; ++f) {
+            if (heard[2 * f] == 0 && heard[2 * f + 1] == 0) {
+                worstSilence = std::max(worstSilence, ++silence);
+                continue;
+            }
+            silence = 0;
+            const long previous = RampIndex(heard, f - 1), index = RampIndex(heard, f);
+            // A join: the old place ran to B - 5 ms, then 5 ms of blend, then A + 5 ms.
+            if (previous == 2L * kRate - fade - 1 && f + fade < end) {
+                ++junctions;
+                if (RampIndex(heard, f + static_cast<std::size_t>(fade)) == kRate + fade) ++exactJunctions;
+            }
+            (void)index;
+        }
+    }
+    {
+        Window window(ZAREVO_PLUGIN_OUTPUT_DIR, tonePath);
+        const ZarevoParameterDescription* original = nullptr;
+        for (const ZarevoParameterDescription* d : window.Dialog().Plugins().Descriptions()) {
+            if (d != nullptr && d->parameterCount > 0 && std::strcmp(d->parameters[0].name, "PitchOctaves") == 0) {
+                original = d;
+            }
+        }
+        if (original == nullptr) {
+            std::printf("the standard effect was not found\n");
+        } else {
+            const ZarevoParameter& pitch = original->parameters[0];
+            for (int time = 0; time < times; ++time) {
+                pitch.set(0.0);
+                soundtest::MonitorRecorder recorder(clientEnvironment);
+                window.ClickPlay();
+                Pause(1000ms);
+                const auto changed = Clock::now();
+                pitch.set(1.0);
+                Pause(700ms);
+                window.ClickPlay();
+                Pause(200ms);
+                recorder.Stop();
+                const std::vector<std::int16_t> heard = recorder.Samples();
+                // 441 Hz crosses zero about 9 times in 10 ms, 882 Hz about 18.
+                for (std::size_t f = soundtest::FirstSoundingFrame(heard); 2 * f + 2 < heard.size();
+                     f += kRate / 1000) {
+                    if (recorder.ArrivalOf(f) > changed && CrossingsAfter(heard, f) >= 15) {
+                        changeToHeard.Add(Ms(recorder.ArrivalOf(f) - changed));
+                        break;
+                    }
+                }
+            }
+            pitch.set(pitch.defaultValue);
+        }
+    }
+    seekToHeard.Print("seek to heard");
+    changeToHeard.Print("pitch change to heard");
+    stopToSilence.Print("stop to silence");
+    std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",
+                junctions, exactJunctions, worstSilence);
+    server.reset();
+    std::filesystem::remove_all(folder);
+    return 0;
+}
