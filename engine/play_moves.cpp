@@ -1,5 +1,6 @@
 // A play that moves: a seek of the running play, the loop's jump back to its
-// start, and the block fill that both go through. Each move starts a new run
+// start, and the block fill that both go through; also the start of a saved
+// passage, which begins inside the data the same way. Each move starts a new run
 // of the plug-in chain at the new place after a pre-roll, and the first block
 // of the run fades in under the sound that would have come next.
 //
@@ -16,17 +17,8 @@
 #include "crossfade.h"
 #include "failure_log.h"
 #include "output_buffers.h"
+#include "source_passage.h"
 #include "wave_file.h"
-
-namespace {
-
-/// Source played through the chain and thrown away before a run that starts
-/// inside the data. Rationale: a quarter second covers the fade-in and the
-/// analysis window of every effect shipped, at the cost of a few
-/// milliseconds of work per move.
-std::int64_t PrerollFrames(int sourceRate) { return std::max(1, sourceRate / 4); }
-
-}  // namespace
 
 bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin) {
     if (replacing) {
@@ -139,4 +131,13 @@ void CWaveFile::UpdateHeardFrame() {
     const std::int64_t frameBytes = format_.channels * format_.bits / 8;
     const std::int64_t heard = waveOut_.PlayedBytes() / frameBytes - waveOut_.HeldFrames();
     heardFrame_.store(timeline_.HeardFrame(std::max<std::int64_t>(heard, 0)));
+}
+
+void CWaveFile::StartSavePassage() {
+    const std::int64_t preroll = passage_.StartJob(blockFrames_);
+    // A plug-in that throws here has the job end as failed, with what it made.
+    if (preroll > 0 && !producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) &&
+        producer_.FailedPlugin() >= 0) {
+        NoteFailedAtEnd(static_cast<std::size_t>(producer_.FailedPlugin()));
+    }
 }

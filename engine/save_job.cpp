@@ -21,8 +21,8 @@ JobEnd JobEndOf(WriteStatus status) {
 }  // namespace
 
 void CWaveFile::HandleSave() {
-    source_.ResetConsumed();
     producer_.StartJob([this] { return state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load(); });
+    StartSavePassage();
     ResizeOutput(kSaveOutputCapacity);
     PcmBlock block;
     // Writing over the source would empty it while it is read: refused like

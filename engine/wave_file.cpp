@@ -95,6 +95,8 @@ void CWaveFile::SetLoop(bool on, std::int64_t start, std::int64_t end) {
     loopOn_.store(on);
 }
 
+void CWaveFile::SetSavePassage(double start, double end) { passage_.Set(start, end); }
+
 bool CWaveFile::SeekPlay(std::int64_t frame) {
     if (state_.load() != WS_PLAYING) {
         return false;
@@ -366,5 +368,5 @@ void CWaveFile::HandleOpen() {
 }
 
 bool CWaveFile::ProduceBlock(PcmBlock& out) {
-    return producer_.ProduceBlock(source_, blockFrames_, format_, plugins_.process, out);
+    return producer_.ProduceBlock(passage_, blockFrames_, format_, plugins_.process, out);
 }

@@ -22,6 +22,7 @@
 #include "plugin_binding.h"
 #include "post_to_window.h"
 #include "source_file.h"
+#include "source_passage.h"
 #include "wav_writer.h"
 #include "wave_messages.h"
 #include "wave_out.h"
@@ -91,6 +92,10 @@ public:
     /// [any thread] The source frame being heard while a play runs (the last
     /// one heard after it ended).
     std::int64_t HeardFrame() const;
+    /// [window, before StartSave] Saves only the passage of the source from
+    /// `start` to `end` seconds (an `end` below 0: to the source's end),
+    /// after a pre-roll. (0, -1), the default, saves the whole source.
+    void SetSavePassage(double start, double end);
     /// [any thread] Frames of the prepared job's source.
     std::int64_t SourceFrames() const;
 
@@ -181,6 +186,8 @@ private:
     bool FillPlayBlock(std::size_t index);
     bool StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin);
     void UpdateHeardFrame();
+    /// Positions the source for a save and feeds the passage's pre-roll.
+    void StartSavePassage();
     PlayTimeline timeline_;
     std::vector<std::uint8_t> fadeTail_;  // old sound to fade out under the next run's start
     bool runFresh_ = false;               // the next block is the first of a run
@@ -230,6 +237,7 @@ private:
 
     // Worker only (the writer's PublishAbandoned also from the window).
     SourceFile source_;
+    SourcePassage passage_{source_};  // what a save reads of source_
     BlockProducer producer_;
     WavWriter writer_;
 

@@ -65,6 +65,8 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     request.channels = options.channels;
     request.rate = options.rate;
     request.bits = options.bits;
+    request.start = options.start;
+    request.end = options.end;
     if (!options.quiet && isatty(STDERR_FILENO)) request.progressLabel = options.input;
     RenderResult result;
     result.interruptSignal = CaughtInterrupt();

@@ -148,6 +148,7 @@ void RunSave(CWaveFile& engine, const RenderRequest& request, Inbox& inbox, cons
         result.error = request.input + ": cannot be opened as a sound file the engine can read";
         return;
     }
+    engine.SetSavePassage(request.start, request.end);
     if (!engine.StartSave() || grace.GaveUp()) {
         result.interruptSignal = grace.GaveUp() ? caughtSignal : 0;
         result.error = "the output file cannot be created";

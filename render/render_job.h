@@ -14,6 +14,9 @@ struct RenderRequest {
     int channels = 2;
     int rate = 22050;
     int bits = 16;
+    /// The passage, in seconds of the source (end below 0: to its end).
+    double start = 0;
+    double end = -1;
     /// Shown before the percentage; empty for no progress display.
     std::string progressLabel;
 };

@@ -6,11 +6,13 @@
 #include <getopt.h>
 
 #include <charconv>
+#include <cmath>
+#include <string_view>
 #include <string>
 
 namespace {
 
-enum LongOnly : int { kList = 256, kSet, kPreset, kPlugins, kRate, kChannels, kBits, kHelp, kVersion };
+enum LongOnly : int { kList = 256, kSet, kPreset, kPlugins, kRate, kChannels, kBits, kHelp, kVersion, kStart, kEnd };
 
 const option kOptions[] = {
     {"list", no_argument, nullptr, kList},
@@ -23,11 +25,14 @@ const option kOptions[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
+    {"start", required_argument, nullptr, kStart},
+    {"end", required_argument, nullptr, kEnd},
     {nullptr, 0, nullptr, 0},
 };
 
 constexpr char kValidOptions[] =
-    "valid: --list, --set, --preset, --plugins, --rate, --channels, --bits, -q/--quiet, --help, --version";
+    "valid: --list, --set, --preset, --plugins, --rate, --channels, --bits, --start, --end, -q/--quiet, --help, "
+    "--version";
 
 /// How the user spells the option getopt reports as `code`.
 std::string OptionName(int code) {
@@ -56,6 +61,39 @@ bool ReadNumberOption(const char* text, const char* name, const char* takes, boo
     return true;
 }
 
+/// Reads a time of the source, "SECONDS" or "M:SS.sss" (or "H:MM:SS.sss"),
+/// into seconds: whole minutes and hours, seconds below 60 after a colon.
+bool ReadTime(const char* text, double& seconds) {
+    const std::string_view whole(text);
+    double total = 0;
+    std::size_t from = 0;
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t colon = whole.find(':', from);
+        const std::string_view piece = whole.substr(from, colon == std::string_view::npos ? whole.npos : colon - from);
+        double value = 0;
+        const auto [stop, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+        if (error != std::errc() || stop != piece.data() + piece.size() || piece.empty() || !(value >= 0)) return false;
+        if (colon == std::string_view::npos) {
+            if (part > 0 && value >= 60) return false;
+            seconds = total * 60 + value;
+            return std::isfinite(seconds);
+        }
+        if (value != std::floor(value) || (part > 0 && value >= 60)) return false;
+        total = total * 60 + value;
+        from = colon + 1;
+    }
+    return false;
+}
+
+/// Reads the time `text` of option `name` into `seconds`.
+bool ReadTimeOption(const char* text, const char* name, double& seconds, std::string& error) {
+    if (!ReadTime(text, seconds)) {
+        error = std::string(name) + " takes a time of the source as seconds or m:ss.sss, not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string RenderUsage() {
@@ -75,6 +113,9 @@ std::string RenderUsage() {
            "  --rate HZ              output sample rate (default 22050)\n"
            "  --channels 1|2         output channels (default 2)\n"
            "  --bits 8|16            output sample width (default 16)\n"
+           "  --start TIME, --end TIME\n"
+           "                         render only the passage between two times of the source\n"
+           "                         (seconds, or m:ss.sss), after the same pre-roll as a seek\n"
            "  -q, --quiet            no progress on stderr (shown only on a terminal)\n"
            "  --help                 show this text\n"
            "  --version              show the version\n"
@@ -116,6 +157,12 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
                 return false;
             }
             break;
+        case kStart:
+            if (!ReadTimeOption(optarg, "--start", options.start, error)) return false;
+            break;
+        case kEnd:
+            if (!ReadTimeOption(optarg, "--end", options.end, error)) return false;
+            break;
         case 'q': options.quiet = true; break;
         case kHelp: options.help = true; break;
         case kVersion: options.version = true; break;
@@ -128,6 +175,10 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         }
     }
     if (options.help || options.version || options.list) return true;
+    if (options.end >= 0 && options.end <= options.start) {
+        error = "--end must come after --start";
+        return false;
+    }
     const int operands = argc - optind;
     if (operands != 2) {
         error = operands < 2 ? "give INPUT and OUTPUT (see --help)"

@@ -20,6 +20,10 @@ struct RenderOptions {
     int rate = 22050;
     int channels = 2;
     int bits = 16;
+    /// The passage to render, in seconds of the source; an end below 0 is
+    /// the source's end.
+    double start = 0;
+    double end = -1;
     std::string input;
     std::string output;
 };

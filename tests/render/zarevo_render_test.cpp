@@ -124,6 +124,8 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         {{"--bits", "24", input, output}, "--bits takes 8 or 16, not '24'"},
         {{"--rate", "-5", input, output}, "--rate takes a whole number of Hz above 0, not '-5'"},
         {{"--rate", "44.1k", input, output}, "--rate takes a whole number of Hz above 0"},
+        {{"--start", "1:75", input, output}, "--start takes a time of the source as seconds or m:ss.sss"},
+        {{"--start", "2", "--end", "0:01.5", input, output}, "--end must come after --start"},
         {{input}, "give INPUT and OUTPUT"},
         {{input, output, output}, "give only INPUT and OUTPUT"},
         {{"--plugins", "echo", input, output}, "no plug-in 'echo' (found: "},
@@ -334,6 +336,18 @@ TEST(ZarevoRender, PitchGivenOnTheCommandLineReachesTheEffect) {
     const std::vector<double> middle(sound.left.begin() + 22050 * 2, sound.left.begin() + 22050 * 3);
     const double expected = 440 * std::pow(2.0, 0.4166666);  // 587.3 Hz, C up to F
     EXPECT_NEAR(StrongestFrequency(middle, 22050, 550, 630), expected, expected * 0.005);
+}
+
+TEST(ZarevoRender, APassageIsTheSourceBetweenItsTwoTimes) {
+    TempDir files;
+    WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
+    const Finished run = RunRenderer({"--plugins", "none", "--rate", "44100", "--start", "1", "--end", "0:02.5", "-q",
+                                      files.Path("in.wav"), files.Path("passage.wav")});
+    ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+    const Sound source = ReadSound(files.Path("in.wav"));
+    const Sound passage = ReadSound(files.Path("passage.wav"));
+    ASSERT_EQ(passage.left.size(), 44100u * 3 / 2);
+    EXPECT_TRUE(std::equal(passage.left.begin(), passage.left.end(), source.left.begin() + 44100));
 }
 
 TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
