@@ -7,7 +7,9 @@
 //    octave up during a play of a 441 Hz tone until the sink's tone doubles;
 //  - the loop's junction: frames lost, repeated or silent where an A-B loop
 //    jumps back;
-//  - stop to silence.
+//  - stop to silence;
+//  - the heard position the engine reports against the frame reaching the
+//    sink at that moment (positive: the engine is ahead).
 // scripts/listening-delays.sh runs it. Not a test: the figures depend on the
 // machine.
 #include <sndfile.h>
@@ -32,6 +34,7 @@
 #include "messages.h"
 #include "position_row.h"
 #include "sound_server.h"
+#include "wave_file.h"
 #include "wave_out.h"
 
 namespace {
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
         return static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 441 * frame / kRate)));
     });
 
-    Figures seekToHeard, changeToHeard, stopToSilence;
+    Figures seekToHeard, changeToHeard, stopToSilence, heardError;
     {
         Window window((folder / "none").string(), rampPath);
         for (int time = 0; time < times; ++time) {
@@ -161,6 +164,7 @@ int main(int argc, char** argv) {
             window.ClickPlay();
             Pause(700ms);
             const long target = (5 + time) * kRate;
+            const long reported = window.Dialog().Engine()->HeardFrame();
             const auto sought = Clock::now();
             window.Dialog().Position()->Slider()->setValue(static_cast<int>(target * 1000 / kRate));
             Pause(600ms);
@@ -180,6 +184,12 @@ int main(int argc, char** argv) {
                 }
             }
             stopToSilence.Add(Ms(recorder.ArrivalOf(soundtest::EndOfSound(heard)) - stopped));
+            for (std::size_t f = soundtest::FirstSoundingFrame(heard); 2 * f + 1 < heard.size(); ++f) {
+                if (recorder.ArrivalOf(f) >= sought) {
+                    heardError.Add(1000.0 * static_cast<double>(reported - RampIndex(heard, f)) / kRate);
+                    break;
+                }
+            }
         }
     }
     int junctions = 0, exactJunctions = 0;
@@ -258,6 +268,7 @@ int main(int argc, char** argv) {
     seekToHeard.Print("seek to heard");
     changeToHeard.Print("pitch change to heard");
     stopToSilence.Print("stop to silence");
+    heardError.Print("heard position error");
     std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",
                 junctions, exactJunctions, worstSilence);
     server.reset();

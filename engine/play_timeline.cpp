@@ -17,6 +17,10 @@ void PlayTimeline::StartPlay(int blockFrames, int sourceRate) {
 void PlayTimeline::StartRun(std::int64_t frame, bool soon) {
     nextFrame_ = frame;
     runBlock_ = soon ? firstRunBlock_ : blockFrames_;
+    // Rationale: the worker takes a move only between two blocks, so a run
+    // that is moved around (seeks, loops, changed parameters) keeps blocks
+    // short enough that making one never holds the next move back for long.
+    runBlockLimit_ = soon ? std::min(blockFrames_, firstRunBlock_ * kMovedRunBlocks) : blockFrames_;
     if (segments_.empty()) lastHeard_ = frame;
 }
 
@@ -50,7 +54,7 @@ void PlayTimeline::BlockQueued(std::int64_t sourceEnd, std::int64_t outputFrames
     segments_.push_back(Segment{written_, outputFrames, nextFrame_, sourceEnd - nextFrame_});
     written_ += outputFrames;
     nextFrame_ = sourceEnd;
-    runBlock_ = std::min(runBlock_ * 2, blockFrames_);
+    runBlock_ = std::min(runBlock_ * 2, runBlockLimit_);
 }
 
 std::int64_t PlayTimeline::HeardFrame(std::int64_t playedFrames) {

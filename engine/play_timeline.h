@@ -13,7 +13,8 @@ public:
     void StartPlay(int blockFrames, int sourceRate);
     /// A new run of the chain begins at source frame `frame`. A run that
     /// replaces sound already playing (`soon`) begins with short blocks that
-    /// double up to full ones, so its first sound is made quickly.
+    /// double up to kMovedRunBlocks times the first, so its first sound is
+    /// made quickly and the next move is never held back for long.
     void StartRun(std::int64_t frame, bool soon);
     /// The device's queue was dropped after `playedFrames` output frames had
     /// been played: what was written beyond them will not be heard.
@@ -40,6 +41,9 @@ public:
     /// played since the stream was (re)started. Before any block: the start.
     std::int64_t HeardFrame(std::int64_t playedFrames);
 
+    /// Largest block of a moved run, in first blocks (0.4 s of source).
+    static constexpr int kMovedRunBlocks = 4;
+
 private:
     struct Segment {
         std::int64_t outputStart;  // output frames written before it
@@ -50,7 +54,8 @@ private:
 
     int blockFrames_ = 1;
     int firstRunBlock_ = 1;
-    int runBlock_ = 1;  // size of the next block of the current run
+    int runBlock_ = 1;       // size of the next block of the current run
+    int runBlockLimit_ = 1;  // largest block of the current run
     std::int64_t nextFrame_ = 0;
     std::int64_t written_ = 0;
     std::int64_t lastHeard_ = 0;

@@ -86,7 +86,6 @@ std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
 std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
 int CWaveFile::State() const { return state_.load(); }
 std::int64_t CWaveFile::HeardFrame() const { return heardFrame_.load(); }
-std::int64_t CWaveFile::SourceFrames() const { return source_.LengthFrames(); }
 void CWaveFile::SetPlayStart(std::int64_t frame) { playStart_.store(std::max<std::int64_t>(frame, 0)); }
 
 void CWaveFile::SetLoop(bool on, std::int64_t start, std::int64_t end) {

@@ -96,8 +96,6 @@ public:
     /// `start` to `end` seconds (an `end` below 0: to the source's end),
     /// after a pre-roll. (0, -1), the default, saves the whole source.
     void SetSavePassage(double start, double end);
-    /// [any thread] Frames of the prepared job's source.
-    std::int64_t SourceFrames() const;
 
     /// [any thread] The state word, one of WaveStateValue.
     int State() const;

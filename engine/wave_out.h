@@ -72,7 +72,7 @@ public:
     std::int64_t PlayedBytes() const;
     /// Frames the device and its sound server are estimated to hold between
     /// taking a byte and playing it: 0 for SDL's disk and dummy drivers,
-    /// one period plus the server's buffer otherwise.
+    /// half of one period plus the server's buffer otherwise (the mean).
     int HeldFrames() const;
     void Prepare(WaveOutHeader* header);
     /// Queues a prepared buffer behind those already queued. False (and the
