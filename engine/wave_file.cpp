@@ -343,5 +343,5 @@ void CWaveFile::HandleOpen() {
 }
 
 bool CWaveFile::ProduceBlock(PcmBlock& out) {
-    return producer_.ProduceBlock(source_, blockFrames_, format_, plugins_.process, out);
+    return producer_.ProduceBlock(source_, blockFrames_, format_, plugins_, out);
 }
