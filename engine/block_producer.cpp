@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <optional>
 #include <utility>
 
 #include "guarded_call.h"
@@ -51,7 +50,8 @@ void BlockProducer::StartJob(std::function<bool()> stopRequested) {
 }
 
 bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
-                                 std::span<const ZarevoEffectEntFn> chain, PcmBlock& out) {
+                                 const PluginEntryLists& plugins, PcmBlock& out) {
+    const std::span<const ZarevoEffectEntFn> chain = plugins.process;
     failedPlugin_ = -1;
     bool dataLeft = source.Consumed() < source.DataSize();
     // A job without data has nothing to flush either.
@@ -65,7 +65,7 @@ bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const Ou
     const int frameBytes = (format.bits / 8) * format.channels;
     const std::uint8_t silenceByte = format.bits == 8 ? 0x80 : 0x00;
     int frames = 0;
-    std::optional<int> flushFrames;
+    bool hasFlush = false;
     const int realFrames = dataLeft ? FetchDataBlock(source, sourceFrames) : -1;
     // A source whose length shows only at its end (a decoded stream) can run
     // out exactly where a block ended: no data came, and the flush follows as
@@ -94,25 +94,27 @@ bool BlockProducer::ProduceBlock(BlockSource& source, int sourceFrames, const Ou
             if (stopRequested_ && stopRequested_()) {
                 end_.EndWithoutFlush();
             } else {
-                const int flushed = RunFlushBlock(format.rate, chain);
+                const int flushed = RunFlushBlock(format.rate, plugins);
                 if (flushed < 0) {
                     return false;
                 }
-                flushFrames = EncodeChainOutput(flushed, frames, format);
-                end_.CountFlushBlock(workingFrames, *flushFrames);
-                frames += *flushFrames;
+                const int flushFrames = EncodeChainOutput(flushed, frames, format);
+                end_.CountFlushBlock(workingFrames, flushFrames);
+                frames += flushFrames;
+                hasFlush = true;
             }
         }
     } else {
-        const int flushed = RunFlushBlock(format.rate, chain);
+        const int flushed = RunFlushBlock(format.rate, plugins);
         if (flushed < 0) {
             return false;
         }
-        flushFrames = frames = EncodeChainOutput(flushed, 0, format);
+        frames = EncodeChainOutput(flushed, 0, format);
         end_.CountFlushBlock(workingFrames, frames);
+        hasFlush = true;
     }
 
-    const EndOfData::Kept kept = end_.Keep(encoded_.Used(), frames, frameBytes, silenceByte, flushFrames);
+    const EndOfData::Kept kept = end_.Keep(encoded_.Used(), frames, frameBytes, silenceByte, hasFlush);
     // A flush block that brought nothing more: the output has ended.
     if (!dataLeft && end_.Finished() && kept.frames == 0) {
         return false;
@@ -133,11 +135,37 @@ bool BlockProducer::Preroll(BlockSource& source, int sourceFrames, const OutputF
     return RunChain(format.rate, chain) >= 0;
 }
 
-int BlockProducer::RunFlushBlock(int sampleRate, std::span<const ZarevoEffectEntFn> chain) {
+int BlockProducer::RunFlushBlock(int sampleRate, const PluginEntryLists& plugins) {
+    if (!end_.Flushing()) {
+        const std::int64_t tail = ChainTail(sampleRate, plugins.tail);
+        if (tail < 0) {
+            return -1;
+        }
+        end_.DeclareTail(tail);
+    }
     flushing_.store(true, std::memory_order_relaxed);
     std::fill_n(inputLeft_.Data(), blockFrames_, 0.0);
     std::fill_n(inputRight_.Data(), blockFrames_, 0.0);
-    return RunChain(sampleRate, chain);
+    return RunChain(sampleRate, plugins.process);
+}
+
+std::int64_t BlockProducer::ChainTail(int sampleRate, std::span<const ZarevoEffectTailFn> tails) {
+    // Rationale: each plug-in counts its tail in its own output; the sum is
+    // the longest the chain can ring on, as long as no later plug-in slows
+    // the sound down, and the end is trimmed to the last sound anyway.
+    std::int64_t sum = 0;
+    for (std::size_t k = 0; k < tails.size(); ++k) {
+        if (tails[k] == nullptr) {
+            continue;
+        }
+        int frames = 0;
+        if (!GuardedPluginCall("EffectTail", k, [&] { frames = tails[k](sampleRate); })) {
+            failedPlugin_ = static_cast<int>(k);
+            return -1;
+        }
+        sum += std::max(frames, 0);
+    }
+    return sum;
 }
 
 int BlockProducer::EncodeChainOutput(int frames, int at, const OutputFormat& format) {

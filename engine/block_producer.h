@@ -1,8 +1,9 @@
 // Block production: fetch one block of source frames, convert it to the
 // working pair at the output rate, run it through the plug-in chain and encode
 // the chain's result as output PCM. After the data, blocks of silence flush
-// what the plug-ins hold back, and the output ends with its last sound (see
-// EndOfData). The same producer feeds the sound device and the output file.
+// what the plug-ins hold back and their declared tails, and the output ends
+// where the source's length and the tails say (see EndOfData). The same
+// producer feeds the sound device and the output file.
 #pragma once
 
 #include <atomic>
@@ -12,6 +13,7 @@
 
 #include "end_of_data.h"
 #include "grow_buffer.h"
+#include "plugin_binding.h"
 #include "wav_source.h"
 #include "zarevo_plugin.h"
 
@@ -44,20 +46,22 @@ public:
     void StartJob(std::function<bool()> stopRequested = {});
     /// Produces the next block into `out`. True when `out` holds the block's
     /// PCM and length; false, leaving `out` unchanged, when the output has
-    /// ended or a plug-in threw (see FailedPlugin). `chain` is each
-    /// plug-in's EffectEnt, in chain order.
+    /// ended or a plug-in threw (see FailedPlugin). `plugins` are the
+    /// chain's entry points, in chain order.
     /// Data blocks come first. The output keeps every frame up to the
     /// source's own length (its frames at the output rate, scaled by the
-    /// chain's speed), and after that only up to its last sound: the padding
-    /// of the last block and any trailing silence are left out. After the
-    /// last data block, up to EndOfData::MaxFlushBlocks blocks of silence go
-    /// through the chain to bring out what the plug-ins hold back or add
-    /// (the first comes out in the same block as the last data); the first
-    /// that comes out all silent ends the output.
+    /// chain's speed), then at most the sum of the plug-ins' EffectTail
+    /// frames, asked once after the last data block, up to their last
+    /// sound: the padding of the last block, a plug-in's smear past the end
+    /// and trailing silence after the tail are left out. After the last data
+    /// block, up to EndOfData::MaxFlushBlocks blocks of silence go through
+    /// the chain to bring out what the plug-ins hold back or add (the first
+    /// comes out in the same block as the last data), until that length has
+    /// come out.
     /// A plug-in result outside 0 .. OutputCapacity is clamped into it, so a
     /// misbehaving plug-in cannot make the engine read past its buffers.
     bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
-                      std::span<const ZarevoEffectEntFn> chain, PcmBlock& out);
+                      const PluginEntryLists& plugins, PcmBlock& out);
     /// Feeds the next `sourceFrames` frames of the source through the chain
     /// and discards what comes out (a pre-roll): a run that starts inside
     /// the data then begins with the plug-ins already at full level. False
@@ -83,7 +87,10 @@ private:
     /// or -1 when there were no data left.
     int FetchDataBlock(BlockSource& source, int sourceFrames);
     /// Runs a block of silence, as long as a data block, through the chain.
-    int RunFlushBlock(int sampleRate, std::span<const ZarevoEffectEntFn> chain);
+    /// Before the first, asks the plug-ins for their tails.
+    int RunFlushBlock(int sampleRate, const PluginEntryLists& plugins);
+    /// The sum of the plug-ins' tails at `sampleRate`; -1 when one threw.
+    std::int64_t ChainTail(int sampleRate, std::span<const ZarevoEffectTailFn> tails);
     /// Encodes `frames` frames of OutputBuffers into encoded_ from frame
     /// `at` on; returns the frames encoded (fewer only at the int limit).
     int EncodeChainOutput(int frames, int at, const OutputFormat& format);

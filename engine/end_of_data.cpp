@@ -1,5 +1,5 @@
 // Which output frames end a job: the source's own length in full, then the
-// chain's output up to its last sound.
+// chain's declared tail up to its last sound.
 #include "end_of_data.h"
 
 #include <algorithm>
@@ -25,6 +25,8 @@ void EndOfData::CountDataBlock(int inputFrames, int realFrames, int outputFrames
     }
 }
 
+void EndOfData::DeclareTail(std::int64_t frames) { tail_ = std::max<std::int64_t>(frames, 0); }
+
 void EndOfData::CountFlushBlock(int inputFrames, int outputFrames) {
     if (flushBlocks_ == 0) {
         steadyInput_ += inputFrames;
@@ -36,6 +38,11 @@ void EndOfData::CountFlushBlock(int inputFrames, int outputFrames) {
 
 void EndOfData::EndWithoutFlush() {
     FixDataEnd();
+    // Rationale: a stopped job ends where the user stopped it, not at the
+    // source's end; what the chain gave for its blocks is the user's sound
+    // up to its last frame (only the padding goes), even when the ratio of
+    // a first block that was held back puts the source's end earlier.
+    tail_ = INT64_MAX;
     finished_ = true;
 }
 
@@ -46,14 +53,20 @@ void EndOfData::FixDataEnd() {
     // never counts as sound. The ratio is taken over the blocks after the
     // first, since a plug-in that holds samples back returns fewer for the
     // first block only. A chain that keeps the length (or none) gives the
-    // real frame count itself.
+    // real frame count itself. Rounded up: an output frame that holds any
+    // part of the source's sound is the source's.
     const std::int64_t input = steadyInput_ > 0 ? steadyInput_ : firstInput_;
     const std::int64_t output = steadyInput_ > 0 ? steadyOutput_ : firstOutput_;
-    keepAllBelow_ = input > 0 ? static_cast<std::int64_t>(static_cast<__int128>(realInput_) * output / input) : 0;
+    keepAllBelow_ =
+        input > 0 ? static_cast<std::int64_t>((static_cast<__int128>(realInput_) * output + input - 1) / input) : 0;
+}
+
+std::int64_t EndOfData::OutputEnd() const {
+    return keepAllBelow_ > INT64_MAX - tail_ ? INT64_MAX : keepAllBelow_ + tail_;
 }
 
 EndOfData::Kept EndOfData::Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes, std::uint8_t silenceByte,
-                                std::optional<int> flushFrames) {
+                                bool hasFlush) {
     const std::int64_t start = produced_;
     produced_ += frames;
     Kept kept;
@@ -61,25 +74,24 @@ EndOfData::Kept EndOfData::Keep(std::span<const std::uint8_t> pcm, int frames, i
         return IsSilentFrame(pcm.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(frameBytes),
                              frameBytes, silenceByte);
     };
-    if (flushFrames) {
-        bool flushHasSound = false;
-        for (int i = frames - *flushFrames; i < frames && !flushHasSound; ++i) flushHasSound = !silentAt(i);
-        // A flush block without sound: the chain has given back all it held.
-        if (!flushHasSound || ++flushBlocks_ == MaxFlushBlocks) {
-            finished_ = true;
-            flushing_ = false;
-        }
+    // Rationale: once the data's end plus the tail has come out, nothing the
+    // chain still gives can be kept, so the flush ends there. A silent flush
+    // block does not end it earlier: a declared echo may follow a pause.
+    if (hasFlush && (produced_ >= OutputEnd() || ++flushBlocks_ == MaxFlushBlocks)) {
+        finished_ = true;
+        flushing_ = false;
     }
     if (start + frames <= keepAllBelow_) {
         kept.frames = frames;
         return kept;
     }
     // Frames before keepAllBelow_ go out whatever they hold; after it, only
-    // up to the last frame with sound. Trailing silence is held back, since
-    // a later block may still bring sound after it.
+    // those of the tail, up to the last one with sound. Trailing silence is
+    // held back, since a later block may still bring sound after it.
     const int keptInFull = static_cast<int>(std::clamp<std::int64_t>(keepAllBelow_ - start, 0, frames));
+    const int inTail = static_cast<int>(std::clamp<std::int64_t>(OutputEnd() - start, keptInFull, frames));
     int keptFrames = keptInFull;
-    for (int i = frames; i > keptInFull; --i) {
+    for (int i = inTail; i > keptInFull; --i) {
         if (!silentAt(i - 1)) {
             keptFrames = i;
             break;

@@ -2,12 +2,13 @@
 // silence, and plug-ins may hold samples back or add a tail after the sound.
 // After the last data block the producer feeds blocks of silence through the
 // chain (the flush), and this record decides which output frames are kept:
-// all of them up to where the source's own data end, beyond that only up to
-// the last one that is not silence.
+// all of them up to where the source's own data end, then at most the tail
+// the plug-ins declare, and of that only up to its last frame that is not
+// silence. What a plug-in smears past the end beyond its declared tail is
+// not the user's sound and is dropped.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 
 class EndOfData {
@@ -30,6 +31,10 @@ public:
     /// `realFrames` of them made from the source's data (the rest pads the
     /// block), `outputFrames` returned by the chain.
     void CountDataBlock(int inputFrames, int realFrames, int outputFrames);
+    /// Sets the chain's tail: output frames of sound it may still produce
+    /// after the data (negative counts as 0). Declared before the first
+    /// flush block.
+    void DeclareTail(std::int64_t frames);
     /// Counts a flush block: `inputFrames` of silence gave `outputFrames`.
     /// The first one fixes where the source's data end in the output.
     void CountFlushBlock(int inputFrames, int outputFrames);
@@ -43,15 +48,16 @@ public:
     bool Finished() const { return finished_; }
 
     /// Decides what of a block goes out. `pcm` holds its `frames` frames of
-    /// `frameBytes` bytes each, the last `flushFrames` of them from a flush
-    /// block when the block has one; a frame is silent when every byte
-    /// equals `silenceByte`. A flush block that is all silence, or the last
-    /// one allowed, ends the output after this block.
-    Kept Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes, std::uint8_t silenceByte,
-              std::optional<int> flushFrames);
+    /// `frameBytes` bytes each, ending with the output of a flush block when
+    /// `hasFlush`; a frame is silent when every byte equals `silenceByte`.
+    /// The output ends after this block once it has reached the data's end
+    /// plus the tail, or with the last flush block allowed.
+    Kept Keep(std::span<const std::uint8_t> pcm, int frames, int frameBytes, std::uint8_t silenceByte, bool hasFlush);
 
 private:
     void FixDataEnd();
+    /// Output frames at and after this index are never kept.
+    std::int64_t OutputEnd() const;
 
     int dataBlocks_ = 0;
     std::int64_t realInput_ = 0;  // frames handed to the chain made from source data
@@ -65,6 +71,7 @@ private:
     // Output frames before this index are kept whatever they hold. Unbounded
     // until the end of the data is known.
     std::int64_t keepAllBelow_ = INT64_MAX;
+    std::int64_t tail_ = 0;            // frames after keepAllBelow_ kept up to their last sound
     std::int64_t pendingSilence_ = 0;  // silent frames after the last sound, held back
     int flushBlocks_ = 0;
     bool flushing_ = false;

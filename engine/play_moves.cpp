@@ -57,7 +57,7 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
     }
     const bool endsLoop = timeline_.NextBlockEndsLoop();
     PcmBlock& block = playBlocks_[index];
-    if (!producer_.ProduceBlock(source_, timeline_.NextBlockFrames(), format_, plugins_.process, block)) {
+    if (!producer_.ProduceBlock(source_, timeline_.NextBlockFrames(), format_, plugins_, block)) {
         return false;
     }
     const auto frameBytes = static_cast<std::size_t>(format_.channels * format_.bits / 8);

@@ -38,6 +38,7 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
         bound.constructer.push_back(constructer);
         bound.destructer.push_back(destructer);
         bound.process.push_back(process);
+        bound.tail.push_back(Lookup<ZarevoEffectTailFn>(module, "EffectTail"));
     }
     lists = std::move(bound);
     return true;

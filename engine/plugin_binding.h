@@ -1,6 +1,6 @@
-// Binding the four processing entry points of each plug-in module by name.
-// Done afresh for every job, on the window thread, before the worker is asked
-// to open the source.
+// Binding the processing entry points of each plug-in module by name (the
+// four every plug-in has, and the optional tail). Done afresh for every job,
+// on the window thread, before the worker is asked to open the source.
 #pragma once
 
 #include <span>
@@ -9,16 +9,19 @@
 #include "zarevo_plugin.h"
 
 /// The processing entry points of the loaded modules, one entry per module in
-/// chain order. Every entry is non-null.
+/// chain order. Every entry is non-null, except in `tail`, where null stands
+/// for a plug-in without a tail.
 struct PluginEntryLists {
     std::vector<ZarevoEffectStopFn> stop;
     std::vector<ZarevoConstructerFn> constructer;
     std::vector<ZarevoDestructerFn> destructer;
     std::vector<ZarevoEffectEntFn> process;
+    std::vector<ZarevoEffectTailFn> tail;
 };
 
-/// Looks up "EffectStop", "Constructer", "Destructer" and "EffectEnt" in each
-/// module (dlopen handles, in chain order) and fills `lists` afresh. When a
-/// module lacks any of the four, the lists are left empty and the result is
-/// false: a job is never run with a missing step.
+/// Looks up "EffectStop", "Constructer", "Destructer", "EffectEnt" and the
+/// optional "EffectTail" in each module (dlopen handles, in chain order) and
+/// fills `lists` afresh. When a module lacks any of the first four, the lists
+/// are left empty and the result is false: a job is never run with a missing
+/// step.
 bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists);

@@ -367,5 +367,5 @@ void CWaveFile::HandleOpen() {
 }
 
 bool CWaveFile::ProduceBlock(PcmBlock& out) {
-    return producer_.ProduceBlock(passage_, blockFrames_, format_, plugins_.process, out);
+    return producer_.ProduceBlock(passage_, blockFrames_, format_, plugins_, out);
 }

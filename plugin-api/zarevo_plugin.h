@@ -2,9 +2,9 @@
  * zarevo_plugin.h: the interface between ZarevoPlus and its effect plug-ins.
  *
  * A plug-in is a shared library named "Zarevo_<caption>.so" placed next to the
- * program. It exports the six functions below with C linkage (and, since
- * version 2, optionally Describe_Parameters); the program loads it with dlopen
- * and binds the functions by name. This header is plain C (usable from C and
+ * program. It exports the six functions below with C linkage (and optionally
+ * EffectTail and Describe_Parameters); the program loads it with dlopen and
+ * binds the functions by name. This header is plain C (usable from C and
  * C++) and is all a plug-in author needs; zarevo_plugin.map is the linker
  * version script that exports exactly these names.
  *
@@ -14,17 +14,34 @@
  * its own; its main thread plays the window thread's part.
  *
  * Two threads call a plug-in:
- *   [window]  the program's GUI thread: panel, parameters, EffectStop.
- *   [worker]  the engine's processing thread: Constructer, EffectEnt, Destructer.
- * Nothing across this interface is locked. Values that the window writes and
- * the worker reads (parameters, the stop flag) should be atomics in C++ or
- * otherwise be safe to read while being written.
+ *   [window]  the program's GUI thread (the renderer's main thread):
+ *             Start_Dialog, End_Dialog, every panel event, EffectStop,
+ *             Describe_Parameters and the described parameters' get and set.
+ *   [worker]  the engine's processing thread: Constructer, EffectEnt,
+ *             EffectTail, Destructer, and the resize callback (only from
+ *             inside EffectEnt).
+ * The worker calls one plug-in at a time, in chain order; the window may call
+ * in at any moment, also while EffectEnt runs. Nothing across this interface
+ * is locked. Values that the window writes and the worker reads (parameters,
+ * the stop flag) should be atomics in C++ or otherwise be safe to read while
+ * being written.
  *
  * The life of a plug-in:
  *   1. load (dlopen), once per run of the program;
  *   2. Start_Dialog [window]: create the parameter panel (window only);
  *   3. for every play or save job, on the worker:
- *        Constructer, then EffectEnt once per block, then Destructer;
+ *        Constructer;
+ *        EffectEnt once per block of the source's data;
+ *        EffectTail once, after the last data block;
+ *        EffectEnt for up to 4 blocks of silence (the flush), as long as the
+ *          data blocks, to bring out what the plug-in holds back and its tail;
+ *        Destructer.
+ *      The output keeps the chain's result up to the source's own length
+ *      (its frames at the output rate, through the chain's speed), then the
+ *      chain's declared tails (the sum of the EffectTail results) up to
+ *      their last frame that is not silent; everything after is dropped.
+ *      The flush stops as soon as that much has come out. A job stopped
+ *      before the end of its data gets neither EffectTail nor the flush.
  *      EffectStop [window] may arrive at any time between Constructer and
  *      Destructer. When the source cannot be opened, or the sound device or
  *      output file cannot be, the job ends after Constructer with no
@@ -49,11 +66,23 @@
  *      default, get and set) and named presets, so that tools without a
  *      window (zarevo-render) can set a plug-in up. Plug-ins without it load
  *      and run as in version 1. The rule that no entry point throws.
+ *   3  the optional EffectTail and the flush at the end of a job; the
+ *      description carries the size of its parameter and preset structs
+ *      (parameterSize, presetSize), so that it can grow. Version-2
+ *      descriptions keep working.
+ *
+ * How a later version may grow: it adds entry points (optional ones, which a
+ * host looks up by name and does without when they are missing), and it may
+ * append fields at the end of ZarevoParameter, ZarevoPreset and
+ * ZarevoParameterDescription. It never removes, reorders or changes a field.
+ * A plug-in states its version and the sizes of its structs in the
+ * description; a host walks the arrays by those sizes and reads only the
+ * fields it knows, so older hosts read newer plug-ins and the other way round.
  */
 #ifndef ZAREVO_PLUGIN_H
 #define ZAREVO_PLUGIN_H
 
-#define ZAREVO_PLUGIN_API_VERSION 2
+#define ZAREVO_PLUGIN_API_VERSION 3
 
 #if defined(__GNUC__)
 #define ZAREVO_PLUGIN_EXPORT __attribute__((visibility("default")))
@@ -122,11 +151,16 @@ typedef void (*ZarevoConstructerFn)(void);
 ZAREVO_PLUGIN_EXPORT void Constructer(void);
 
 /*
- * [worker] once per block of every job, between Constructer and Destructer.
+ * [worker] once per block of every job, between Constructer and Destructer:
+ * the blocks of the source's data, then the flush blocks of silence.
  * sampleRate: the job's output rate in Hz (> 0); every buffer runs at it.
  * count:      samples per channel in `in` (>= 0). The first plug-in of the
- *             chain receives the same count for every block of a job:
- *             floor(65536 x output rate / source rate).
+ *             chain receives the same count for every block of a job,
+ *             flush blocks included: floor(F x output rate / source rate),
+ *             where F is 65536 source frames, or fewer for a source rate so
+ *             far below the output rate that a block would exceed 1048576
+ *             samples (F is then the most that stays within it).
+ *             Later plug-ins receive what the one before returned.
  * in:         the input pair, count samples per channel. The pair and its
  *             arrays are valid only during the call; the plug-in may read
  *             them and must not free them. They never overlap `out`.
@@ -140,8 +174,10 @@ ZAREVO_PLUGIN_EXPORT void Constructer(void);
  *             times; what was written before a call survives it.
  * Returns n, the samples per channel written to `out` (0 or more). It may
  * differ from count: a speed change, or samples held back until a whole
- * frame has arrived. There is no error result and no flush at the end of a
- * job: samples still held back when the job ends are dropped.
+ * frame has arrived. There is no error result; a result beyond *capacity is
+ * taken as *capacity. After the source's data the engine feeds blocks of
+ * silence (the flush, see the life above), so what is held back comes out;
+ * what is still held back when the job ends is dropped.
  * Once EffectStop has been called, cut the remaining work of the call short.
  */
 typedef int (*ZarevoEffectEntFn)(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out,
@@ -168,7 +204,25 @@ ZAREVO_PLUGIN_EXPORT void EffectStop(void);
 typedef void (*ZarevoDestructerFn)(void);
 ZAREVO_PLUGIN_EXPORT void Destructer(void);
 
-/* ---- Version 2: the optional parameter description ---- */
+/* ---- Version 3: the optional tail ---- */
+
+/*
+ * [worker] once per job, after the EffectEnt call of the last data block and
+ * before the first flush block; not called when the job was stopped first.
+ * sampleRate: the job's output rate in Hz, as given to EffectEnt.
+ * Returns how many frames (samples per channel, at sampleRate, counted in
+ * this plug-in's output) of sound it may still produce after its input has
+ * ended, with its current parameters: a reverb's ring, an echo's repeats.
+ * Return 0 when the sound ends with the input; a negative result counts as 0.
+ * The engine keeps the output up to the source's own length and then up to
+ * this many frames more, ending at the last frame that is not silent; sound
+ * the plug-in makes beyond it (a smear of its frames into the silence) is
+ * dropped. Optional: a library without it has no tail.
+ */
+typedef int (*ZarevoEffectTailFn)(int sampleRate);
+ZAREVO_PLUGIN_EXPORT int EffectTail(int sampleRate);
+
+/* ---- Version 2 and 3: the optional parameter description ---- */
 
 /* Kinds of a described parameter's value. Every value crosses as a double. */
 #define ZAREVO_PARAMETER_REAL 0    /* any number in [minimum, maximum] */
@@ -217,12 +271,21 @@ typedef struct ZarevoPreset {
 } ZarevoPreset;
 
 /*
- * What Describe_Parameters returns. Later versions only append fields, so a
- * host reads the fields it knows and a plug-in built for version 2 keeps
- * working with later hosts.
+ * What Describe_Parameters returns.
  * version:       ZAREVO_PLUGIN_API_VERSION as the plug-in was built (>= 2).
- * parameters:    parameterCount entries (parameterCount >= 0).
- * presets:       presetCount entries (presetCount >= 0; NULL when 0).
+ * parameters:    parameterCount entries of parameterSize bytes each
+ *                (0 <= parameterCount <= 10000).
+ * presets:       presetCount entries of presetSize bytes each
+ *                (0 <= presetCount <= 10000; NULL when 0).
+ * Since version 3:
+ * parameterSize: sizeof(ZarevoParameter) as the plug-in was built.
+ * presetSize:    sizeof(ZarevoPreset) as the plug-in was built.
+ * A version-2 description ends before parameterSize; its structs have the
+ * version-3 layout. A later version may append fields to any of the three
+ * structs (see the top of this header): a host reads entry i of `parameters`
+ * at (const char*)parameters + i * parameterSize, and reads only the fields
+ * it knows. It refuses a size below the version-3 struct's, one that breaks
+ * the struct's alignment, or one above 4096 bytes.
  */
 typedef struct ZarevoParameterDescription {
     int version;
@@ -230,6 +293,8 @@ typedef struct ZarevoParameterDescription {
     const ZarevoParameter* parameters;
     int presetCount;
     const ZarevoPreset* presets;
+    int parameterSize;
+    int presetSize;
 } ZarevoParameterDescription;
 
 /*
@@ -240,9 +305,9 @@ typedef struct ZarevoParameterDescription {
  * Returns the plug-in's description, or NULL for none. The description and
  * everything it points to (names, texts, value arrays) must stay valid and
  * unchanged until the library is unloaded: static constant data is best.
- * A description the program cannot use (a NULL name, a repeated name, a
- * default outside its range, a missing get or set) is ignored as a whole,
- * with a line on stderr; the plug-in still loads.
+ * A description the program cannot use (a layout it cannot read, a NULL
+ * name, a repeated name, a default outside its range, a missing get or set)
+ * is ignored as a whole, with a line on stderr; the plug-in still loads.
  */
 typedef const ZarevoParameterDescription* (*ZarevoDescribeParametersFn)(void);
 ZAREVO_PLUGIN_EXPORT const ZarevoParameterDescription* Describe_Parameters(void);

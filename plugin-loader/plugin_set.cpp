@@ -13,14 +13,12 @@
 #include <set>
 #include <string_view>
 
+#include "description_copy.h"
 #include "plugin_scan.h"
 
 namespace {
 
 constexpr const char* kProcessingEntries[] = {"EffectStop", "Constructer", "Destructer", "EffectEnt"};
-
-/// Far beyond any real plug-in; a larger count is taken for garbage.
-constexpr int kMostDescribed = 10000;
 
 /// The first processing entry point `module` lacks, or null when it has all four.
 const char* MissingProcessingEntry(void* module) {
@@ -74,37 +72,9 @@ std::string ParameterFault(const ZarevoParameter& parameter) {
     return {};
 }
 
-/// The plug-in's description, or null (with a line on stderr) when it has
-/// none that can be used.
-const ZarevoParameterDescription* ReadDescription(void* module, const std::string& path) {
-    const auto describe = reinterpret_cast<ZarevoDescribeParametersFn>(dlsym(module, "Describe_Parameters"));
-    if (describe == nullptr) return nullptr;
-    const ZarevoParameterDescription* description = nullptr;
-    std::string fault;
-    try {
-        description = describe();
-    } catch (...) {
-        fault = "Describe_Parameters threw";
-    }
-    if (description != nullptr) fault = DescriptionFault(*description);
-    if (fault.empty()) return description;
-    std::fprintf(stderr, "%s: plug-in %s: parameter description ignored: %s\n", program_invocation_short_name,
-                 path.c_str(), fault.c_str());
-    return nullptr;
-}
-
-}  // namespace
-
-std::string DescriptionFault(const ZarevoParameterDescription& description) {
-    if (description.version < 2) return "its version is below 2";
-    if (description.parameterCount < 0 || description.parameterCount > kMostDescribed || description.presetCount < 0 ||
-        description.presetCount > kMostDescribed) {
-        return "a count is out of range";
-    }
-    if ((description.parameterCount > 0 && description.parameters == nullptr) ||
-        (description.presetCount > 0 && description.presets == nullptr)) {
-        return "a table is missing";
-    }
+/// Empty when the values of a description read into this program's layout
+/// can be used; otherwise the first fault found.
+std::string ContentFault(const ZarevoParameterDescription& description) {
     std::set<std::string_view> names;
     for (int i = 0; i < description.parameterCount; ++i) {
         const ZarevoParameter& parameter = description.parameters[i];
@@ -128,6 +98,40 @@ std::string DescriptionFault(const ZarevoParameterDescription& description) {
         }
     }
     return {};
+}
+
+/// Reads `description` into `copy`: empty when it can be read and used.
+std::string ReadInto(const ZarevoParameterDescription& description, DescriptionCopy& copy) {
+    std::string fault = copy.ReadFrom(description);
+    return fault.empty() ? ContentFault(copy.Description()) : fault;
+}
+
+/// The plug-in's description in this program's layout, or null (with a line
+/// on stderr) when it has none that can be read and used.
+std::shared_ptr<const DescriptionCopy> ReadDescription(void* module, const std::string& path) {
+    const auto describe = reinterpret_cast<ZarevoDescribeParametersFn>(dlsym(module, "Describe_Parameters"));
+    if (describe == nullptr) return nullptr;
+    const ZarevoParameterDescription* description = nullptr;
+    std::string fault;
+    try {
+        description = describe();
+    } catch (...) {
+        fault = "Describe_Parameters threw";
+    }
+    if (description == nullptr && fault.empty()) return nullptr;  // nothing described
+    auto copy = std::make_shared<DescriptionCopy>();
+    if (description != nullptr) fault = ReadInto(*description, *copy);
+    if (fault.empty()) return copy;
+    std::fprintf(stderr, "%s: plug-in %s: parameter description ignored: %s\n", program_invocation_short_name,
+                 path.c_str(), fault.c_str());
+    return nullptr;
+}
+
+}  // namespace
+
+std::string DescriptionFault(const ZarevoParameterDescription& description) {
+    DescriptionCopy copy;
+    return ReadInto(description, copy);
 }
 
 void ReportPluginSkipped(const std::string& path, const std::string& reason) {
@@ -171,7 +175,8 @@ void PluginSet::LoadFrom(const std::string& folder, const LoadedHook& onLoaded) 
         plugin.module = module;
         plugin.startDialog = startDialog;
         plugin.endDialog = reinterpret_cast<ZarevoEndDialogFn>(dlsym(module, "End_Dialog"));
-        plugin.description = ReadDescription(module, path);
+        plugin.descriptionCopy = ReadDescription(module, path);
+        plugin.description = plugin.descriptionCopy ? &plugin.descriptionCopy->Description() : nullptr;
         plugins_.push_back(plugin);
         modules_.push_back(module);
         if (onLoaded && !onLoaded(plugins_.back())) Abandon(plugins_.size() - 1);

@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "description_copy.h"
 #include "zarevo_plugin.h"
 
 struct LoadedPlugin {
@@ -18,8 +20,11 @@ struct LoadedPlugin {
     ZarevoStartDialogFn startDialog = nullptr;
     ZarevoEndDialogFn endDialog = nullptr;  ///< null: the library has none
     /// Null when the library does not describe its parameters, or describes
-    /// them in a way that cannot be used.
+    /// them in a way that cannot be used. Otherwise the description in this
+    /// program's layout, whatever version the plug-in was built for; it
+    /// points into `descriptionCopy`.
     const ZarevoParameterDescription* description = nullptr;
+    std::shared_ptr<const DescriptionCopy> descriptionCopy;
 };
 
 class PluginSet {
@@ -60,6 +65,6 @@ private:
 /// Writes "<program>: plug-in <path> skipped: <reason>" to stderr, one line.
 void ReportPluginSkipped(const std::string& path, const std::string& reason);
 
-/// Empty when the description can be used as the plug-in interface says;
-/// otherwise the first fault found.
+/// Empty when the description can be read and used as the plug-in interface
+/// says; otherwise the first fault found.
 std::string DescriptionFault(const ZarevoParameterDescription& description);

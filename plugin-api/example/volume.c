@@ -1,8 +1,9 @@
 /*
  * Zarevo_volume: the smallest complete ZarevoPlus effect plug-in, in C.
  * It multiplies both channels by Gain. It has no panel (Start_Dialog returns
- * NULL, so its tab stays empty); its one parameter and two presets are
- * described through Describe_Parameters, so zarevo-render can set them:
+ * NULL, so its tab stays empty) and no tail (EffectTail returns 0); its one
+ * parameter and two presets are described through Describe_Parameters, so
+ * zarevo-render can set them:
  *
  *     zarevo-render --set volume.Gain=0.5 in.wav out.wav
  *     zarevo-render --preset volume.half in.wav out.wav
@@ -38,8 +39,10 @@ static const ZarevoPreset Presets[] = {
     {"unity", "unchanged", UnityValues},
 };
 
+/* The struct sizes let later hosts walk the arrays even when they know a
+   different version of the structs. */
 static const ZarevoParameterDescription Description = {
-    ZAREVO_PLUGIN_API_VERSION, 1, Parameters, 2, Presets,
+    ZAREVO_PLUGIN_API_VERSION, 1, Parameters, 2, Presets, sizeof(ZarevoParameter), sizeof(ZarevoPreset),
 };
 
 /* [window] No panel: the tab stays empty. */
@@ -77,6 +80,14 @@ void EffectStop(void) { atomic_store_explicit(&StopRequested, 1, memory_order_re
 
 /* [worker] End of a job: nothing was allocated. */
 void Destructer(void) {}
+
+/* [worker] After the last data block: a gain keeps no sound of its own, so
+   the output ends with the input. (Optional; shown here because a reverb or
+   an echo must return how long it rings on.) */
+int EffectTail(int sampleRate) {
+    (void)sampleRate;
+    return 0;
+}
 
 /* [window] The parameter and presets above; static data, valid while loaded. */
 const ZarevoParameterDescription* Describe_Parameters(void) { return &Description; }

@@ -1,6 +1,6 @@
 // The exported entry points of Zarevo_original. They only hand over to the
-// panel, to the effect's run and to the parameter description; nothing may
-// throw across the C interface.
+// panel, to the effect's run (and its tail) and to the parameter description;
+// nothing may throw across the C interface.
 #include "effect_run.h"
 #include "parameter_description.h"
 #include "parameter_panel.h"
@@ -38,6 +38,8 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
 void EffectStop(void) { StandardEffectRun().RequestStop(); }
 
 void Destructer(void) { StandardEffectRun().Destruct(); }
+
+int EffectTail(int sampleRate) { return RingFrames(sampleRate); }
 
 const ZarevoParameterDescription* Describe_Parameters(void) { return DescribeParameterBlock(); }
 

@@ -16,7 +16,8 @@ constexpr ZarevoParameter kParameters[] = {
      0.0, 1.0, 0.0, GetVocalCancel, SetVocalCancel},
 };
 
-constexpr ZarevoParameterDescription kDescription{ZAREVO_PLUGIN_API_VERSION, 1, kParameters, 0, nullptr};
+constexpr ZarevoParameterDescription kDescription{
+    ZAREVO_PLUGIN_API_VERSION, 1, kParameters, 0, nullptr, sizeof(ZarevoParameter), sizeof(ZarevoPreset)};
 
 }  // namespace
 
@@ -46,6 +47,10 @@ void EffectStop(void) { StopRequested.store(1, std::memory_order_relaxed); }
 
 /// [worker] End of a job: vocal cancel keeps nothing that needs freeing.
 void Destructer(void) {}
+
+/// [worker] After the last data block: vocal cancel works sample by sample,
+/// so its sound ends with its input.
+int EffectTail(int /*sampleRate*/) { return 0; }
 
 /// [window] The one parameter, for hosts without a panel (zarevo-render).
 const ZarevoParameterDescription* Describe_Parameters(void) { return &kDescription; }

@@ -28,7 +28,7 @@ struct BlockProducerTest : ::testing::Test {
     void Bind(const std::vector<void*>& modules) { ASSERT_TRUE(BindPluginEntries(modules, lists)); }
     /// The next block of the job, in `block`.
     bool Produce(const OutputFormat& format) {
-        return producer.ProduceBlock(source, SourceBlockFrames, format, lists.process, block);
+        return producer.ProduceBlock(source, SourceBlockFrames, format, lists, block);
     }
     /// A new job over the same source, from its start.
     void RestartJob() {

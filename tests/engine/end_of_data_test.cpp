@@ -1,11 +1,12 @@
 // Known answers for the end of a job's output: without plug-ins, or with
 // plug-ins that keep the length, exactly the source's frames at the output
 // rate; what a plug-in holds back comes out once; a shortened sound ends at
-// its last sound; a tail rings on to its last sound; an endless sound stops
-// after the most flush blocks allowed.
+// its length; a declared tail rings on to its last sound, and no further
+// than declared; an endless sound stops after the most flush blocks allowed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -76,11 +77,11 @@ struct EndOfDataTest : ::testing::Test {
         Bytes all;
         PcmBlock block;
         blocks = 0;
-        while (producer.ProduceBlock(source, F, format, lists.process, block)) {
+        while (producer.ProduceBlock(source, F, format, lists, block)) {
             all.insert(all.end(), block.bytes.begin(), block.bytes.begin() + block.length);
             ++blocks;
         }
-        EXPECT_FALSE(producer.ProduceBlock(source, F, format, lists.process, block)) << "the end stays the end";
+        EXPECT_FALSE(producer.ProduceBlock(source, F, format, lists, block)) << "the end stays the end";
         return all;
     }
     void TearDown() override { ReleaseOutputBuffers(); }
@@ -132,13 +133,10 @@ TEST_F(EndOfDataTest, HeldBackSamplesComeOutOnceAndTheLengthStaysTheSources) {
             Open(s);
             Bind({holdback.Handle()});
             EXPECT_EQ(RunJob({s.channels, 8000, 16}), SourceAtRate(s, 8000));
-            // The data blocks, a flush block that brings the held samples, and
-            // one that comes out silent -- unless the held samples were all
-            // padding or silence already, so the first flush block is silent.
+            // The data blocks and one flush block, which brings the held
+            // samples and so the source's whole length: without a tail, that is all.
             const int dataBlocks = (s.frames + F - 1) / F;
-            const int padding = dataBlocks * F - s.frames;
-            const int flushBlocks = held > padding + s.silentTail ? 2 : 1;
-            EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), dataBlocks + flushBlocks);
+            EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), dataBlocks + 1);
         }
     }
 }
@@ -160,7 +158,7 @@ TEST_F(EndOfDataTest, AHalvingChainEndsAtItsLastSoundWithoutPadding) {
     EXPECT_EQ(blocks, 2) << "the flush block came out silent and added nothing";
 }
 
-TEST_F(EndOfDataTest, ATailRingsOnPastTheSourceToItsLastSound) {
+TEST_F(EndOfDataTest, ADeclaredTailRingsOnToItsLastSoundAndNoFurther) {
     TestPlugin tail("tail");
     // A constant sound: left 0.25, right -0.5.
     Bytes samples;
@@ -170,29 +168,36 @@ TEST_F(EndOfDataTest, ATailRingsOnPastTheSourceToItsLastSound) {
     }
     WriteFileBytes(dir.Path("in.wav"), PcmWav(2, 8000, 16, samples));
     ASSERT_TRUE(source.Open(dir.Path("in.wav")));
-    // 150000 frames of tail reach into the second flush block.
-    for (int tailFrames : {500, 150000}) {
-        SCOPED_TRACE(tailFrames);
-        *tail.Symbol<int>("TailFrames") = tailFrames;
+    // Tail frames produced, declared, and kept after the source's 70000 (150000
+    // reach into the second flush block): a tail ends at its last sound or its declared length.
+    for (const auto [produced, declared, kept] :
+         {std::array{500, 500, 500}, std::array{150000, 150000, 150000}, std::array{500, 150000, 500},
+          std::array{500, 0, 0}, std::array{1000, 500, 500}}) {
+        SCOPED_TRACE(testing::Message() << produced << " produced, " << declared << " declared");
+        *tail.Symbol<int>("TailFrames") = produced;
+        *tail.Symbol<int>("DeclaredTail") = declared;
         Bind({tail.Handle()});
         const Bytes out = RunJob({2, 8000, 16});
-        ASSERT_EQ(out.size(), static_cast<std::size_t>(70000 + tailFrames) * 4);
-        const std::size_t last = 70000 + tailFrames - 1;
-        EXPECT_EQ(Sample16(out, 2 * 69999), tailFrames < 70000 ? 8192 + 4096 : 8192);
-        EXPECT_EQ(Sample16(out, 2 * last), 4096) << "the echo alone";
-        EXPECT_EQ(Sample16(out, 2 * last + 1), -8192);
+        ASSERT_EQ(out.size(), static_cast<std::size_t>(70000 + kept) * 4);
+        const int last = 70000 + kept - 1;
+        const bool echoes = last >= produced && last - produced < 70000;
+        EXPECT_EQ(Sample16(out, 2 * static_cast<std::size_t>(last)), (last < 70000 ? 8192 : 0) + (echoes ? 4096 : 0));
+        EXPECT_EQ(blocks, kept > 2 * F - 70000 ? 3 : 2) << "the flush ends once the tail is out";
     }
 }
 
-TEST_F(EndOfDataTest, AnEndlessSoundStopsAfterFourFlushBlocks) {
+TEST_F(EndOfDataTest, AnEndlessSoundEndsWithTheSourceOrAfterFourFlushBlocks) {
     TestPlugin hum("passthrough");
     *hum.Symbol<double>("Offset") = 0.25;  // never silent, even from silence
     Open({1, 8000, 16, 1000});
     Bind({hum.Handle()});
-    const Bytes out = RunJob({1, 8000, 16});
-    EXPECT_EQ(out.size(), static_cast<std::size_t>(1 + EndOfData::MaxFlushBlocks) * F * 2);
-    EXPECT_EQ(*hum.Symbol<int>("EffectEntCalls"), 1 + EndOfData::MaxFlushBlocks);
-    EXPECT_EQ(Sample16(out, out.size() / 2 - 1), 8192);
+    for (const int declared : {0, 1 << 30}) {
+        *hum.Symbol<int>("DeclaredTail") = declared;
+        *hum.Symbol<int>("EffectEntCalls") = 0;
+        const int flushBlocks = declared == 0 ? 1 : EndOfData::MaxFlushBlocks;
+        EXPECT_EQ(RunJob({1, 8000, 16}).size(), declared == 0 ? 1000u * 2 : (1u + flushBlocks) * F * 2) << declared;
+        EXPECT_EQ(*hum.Symbol<int>("EffectEntCalls"), 1 + flushBlocks) << declared;
+    }
 }
 
 }  // namespace

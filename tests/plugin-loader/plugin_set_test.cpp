@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -253,7 +254,9 @@ struct DescriptionUnderTest {
     };
     double presetValues[3] = {0.5, 7, 0};
     ZarevoPreset presets[1] = {{"some-preset", nullptr, presetValues}};
-    ZarevoParameterDescription description{2, 3, parameters, 1, presets};
+    // Version 2, whose description ends before the struct sizes: left 0
+    // here, they must not be read.
+    ZarevoParameterDescription description{2, 3, parameters, 1, presets, 0, 0};
 };
 
 }  // namespace
@@ -285,5 +288,40 @@ TEST(ParameterDescription, EveryFaultOfAForeignTableIsFound) {
         DescriptionUnderTest spoiled;
         spoil(spoiled);
         EXPECT_NE(DescriptionFault(spoiled.description), "") << what;
+    }
+}
+
+TEST(ParameterDescription, ALaterLayoutIsReadByItsStructSizesAndAnUnreadableOneRefused) {
+    // A later version's structs, each grown by fields this program does not know.
+    struct LaterParameter {
+        ZarevoParameter known;
+        double later[3];
+    };
+    struct LaterPreset {
+        ZarevoPreset known;
+        const char* later;
+    };
+    const double values[2] = {0.25, 1};
+    const LaterParameter parameters[2] = {
+        {{"Level", "a level", ZAREVO_PARAMETER_REAL, -1.0, 1.0, 0.0, Zero, Ignore}, {9, 9, 9}},
+        {{"On", nullptr, ZAREVO_PARAMETER_SWITCH, 0, 1, 1, Zero, Ignore}, {}},
+    };
+    const LaterPreset presets[2] = {{{"first", nullptr, values}, "x"}, {{"second", "text", values}, nullptr}};
+    const ZarevoParameterDescription later{
+        4, 2, &parameters[0].known, 2, &presets[0].known, sizeof(LaterParameter), sizeof(LaterPreset)};
+    EXPECT_EQ(DescriptionFault(later), "");
+    DescriptionCopy copy;
+    ASSERT_EQ(copy.ReadFrom(later), "");
+    const ZarevoParameterDescription& read = copy.Description();
+    ASSERT_EQ(read.parameterCount, 2);
+    EXPECT_STREQ(read.parameters[1].name, "On");
+    EXPECT_EQ(read.parameters[1].set, &Ignore);
+    EXPECT_STREQ(read.presets[1].description, "text");
+    // Smaller than this program's struct, misaligned, huge: refused.
+    for (const int spoiledSize : {later.parameterSize - 40, later.parameterSize + 4, 1 << 20}) {
+        ZarevoParameterDescription spoiled = later;
+        spoiled.parameterSize = spoiledSize;
+        EXPECT_NE(copy.ReadFrom(spoiled), "") << spoiledSize;
+        EXPECT_EQ(copy.Description().parameterCount, 0);
     }
 }

@@ -1,4 +1,4 @@
-/* Test plug-in: copies its input to the output as out = in x Gain + Offset.
+/* Test plug-in: out = in x Gain + Offset, with a declared tail of DeclaredTail.
  * Counts every call and reports each event ('C' Constructer, 'E' EffectEnt,
  * 'S' EffectStop, 'D' Destructer) to a hook the test installs through dlsym,
  * so tests can check the order of calls across several modules. */
@@ -15,6 +15,7 @@ ZAREVO_PLUGIN_EXPORT int LastSampleRate;
 ZAREVO_PLUGIN_EXPORT int LastCount;
 ZAREVO_PLUGIN_EXPORT double Gain = 1.0;
 ZAREVO_PLUGIN_EXPORT double Offset = 0.0;
+ZAREVO_PLUGIN_EXPORT int DeclaredTail = 0;
 ZAREVO_PLUGIN_EXPORT void (*EventHook)(void* context, char event);
 ZAREVO_PLUGIN_EXPORT void* EventContext;
 
@@ -55,3 +56,5 @@ void Destructer(void) {
     atomic_fetch_add(&DestructerCalls, 1);
     Report('D');
 }
+
+int EffectTail(int sampleRate) { return sampleRate > 0 ? DeclaredTail : 0; }

@@ -1,13 +1,15 @@
 /* Test plug-in that adds a tail after the sound, as a reverb or an echo
  * does: out[i] = in[i] + 0.5 x in[i - TailFrames], across blocks, keeping
  * the count. A sound that ends at frame k therefore rings on until frame
- * k + TailFrames, after the source's own end. */
+ * k + TailFrames, after the source's own end. EffectTail declares
+ * DeclaredTail frames, which tests set apart from TailFrames. */
 #include <stdlib.h>
 #include <string.h>
 
 #include "no_panel.h"
 
 ZAREVO_PLUGIN_EXPORT int TailFrames = 500;
+ZAREVO_PLUGIN_EXPORT int DeclaredTail = 500;
 
 static double* History[2]; /* the last TailFrames input samples */
 
@@ -42,6 +44,8 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
 void EffectStop(void) {}
 
 void Destructer(void) {}
+
+int EffectTail(int sampleRate) { return sampleRate > 0 ? DeclaredTail : 0; }
 
 /* The library may be unloaded without a last Destructer (a job that failed
  * to open): its storage goes with it. */

@@ -40,6 +40,22 @@ std::int32_t FrameLengthForRate(std::int32_t sampleRate) {
     return 8192;
 }
 
+int RingFrames(std::int32_t sampleRate) {
+    const double amount = ReverbAmount.load(kRelaxed);
+    if (!(amount > ReverbThreshold)) {
+        return 0;
+    }
+    // Rationale: the envelope falls by e^-8 (about -70 dB) over `amount`
+    // frame lengths of input; a hop of N/2 input samples comes out as about
+    // N/2 x 2^-SpeedExponent samples whatever the pitch.
+    const double frames =
+        std::ceil(amount * FrameLengthForRate(sampleRate) * std::pow(2.0, -SpeedExponent.load(kRelaxed)));
+    if (!(frames >= 0.0)) {
+        return 0;
+    }
+    return frames < std::numeric_limits<int>::max() ? static_cast<int>(frames) : std::numeric_limits<int>::max();
+}
+
 /// What one call reads once: the frame geometry and the pitch.
 struct EffectRun::Setting {
     std::int32_t sampleRate;

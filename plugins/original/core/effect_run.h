@@ -21,6 +21,12 @@
 /// 16537, 33075 and 66150 Hz up to 131072.
 std::int32_t FrameLengthForRate(std::int32_t sampleRate);
 
+/// Frames of sound the effect may still produce after its input ends, with
+/// the current parameters, at `sampleRate`: the reverb's ring, ReverbAmount
+/// frame lengths of input, through the speed (so in output frames), while
+/// the reverb is on; otherwise 0. At most INT_MAX.
+int RingFrames(std::int32_t sampleRate);
+
 /// One processing run of the standard effect.
 /// Threads: Construct, Process and Destruct on the worker; RequestStop on the
 /// window thread at any time, also while Process runs. Within Process the

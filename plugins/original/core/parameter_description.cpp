@@ -79,8 +79,9 @@ constexpr auto kPresets = [] {
     return presets;
 }();
 
-constexpr ZarevoParameterDescription kDescription{ZAREVO_PLUGIN_API_VERSION, kParameterCount, kParameters,
-                                                  static_cast<int>(kPresetCount), kPresets.data()};
+constexpr ZarevoParameterDescription kDescription{
+    ZAREVO_PLUGIN_API_VERSION, kParameterCount,         kParameters,         static_cast<int>(kPresetCount),
+    kPresets.data(),           sizeof(ZarevoParameter), sizeof(ZarevoPreset)};
 
 }  // namespace
 

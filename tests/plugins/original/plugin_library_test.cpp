@@ -1,11 +1,13 @@
 // The built Zarevo_original.so, loaded with dlopen and driven through the
 // engine's block production: its exports, the counts per block, dry
-// reproduction through PCM, and the stop flag.
+// reproduction through PCM, the stop flag, and the output's length through
+// pitch, speed and the reverb's ring.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <dlfcn.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -23,10 +25,13 @@
 namespace {
 
 /// Writes a 16-bit stereo WAV file of `frames` frames: different tones left
-/// and right. Returns the samples, interleaved.
-std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames) {
+/// and right, or white noise. Returns the samples, interleaved.
+std::vector<std::int16_t> WriteWav(const std::string& path, int rate, int frames, bool noise = false) {
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
-    for (int t = 0; t < frames; ++t) {
+    for (std::uint32_t i = 0; noise && i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(static_cast<int>((i * 2654435761u >> 16) % 16384) - 8192);
+    }
+    for (int t = 0; t < frames && !noise; ++t) {
         samples[2 * t] =
             static_cast<std::int16_t>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * t / rate)));
         samples[2 * t + 1] =
@@ -53,6 +58,7 @@ protected:
     }
     void TearDown() override {
         if (applyRatio_ != nullptr) applyRatio_->store(1.0);
+        for (const char* name : {"PitchOctaves", "SpeedExponent", "ReverbAmount"}) Parameter(name).store(0.0);
         ReleaseOutputBuffers();
         if (module_ != nullptr) dlclose(module_);
         std::remove(path_.c_str());
@@ -71,7 +77,7 @@ protected:
         PcmBlock block;
         std::vector<std::vector<std::int16_t>> blocks;
         const OutputFormat format{2, 44100, 16};
-        while (producer.ProduceBlock(source, 65536, format, lists.process, block)) {
+        while (producer.ProduceBlock(source, 65536, format, lists, block)) {
             std::vector<std::int16_t> pcm(static_cast<std::size_t>(block.length) / 2);
             for (std::size_t i = 0; i < pcm.size(); ++i) {
                 pcm[i] = static_cast<std::int16_t>(block.bytes[2 * i] | (block.bytes[2 * i + 1] << 8));
@@ -81,6 +87,16 @@ protected:
         }
         lists.destructer[0]();
         return blocks;
+    }
+
+    std::atomic<double>& Parameter(const char* name) const {
+        return *static_cast<std::atomic<double>*>(dlsym(module_, name));
+    }
+    /// A whole job's output samples, interleaved.
+    std::vector<std::int16_t> RunWholeJob() {
+        std::vector<std::int16_t> all;
+        for (const auto& b : RunJob(false)) all.insert(all.end(), b.begin(), b.end());
+        return all;
     }
 
     void* module_ = nullptr;
@@ -131,4 +147,33 @@ TEST_F(PluginLibraryTest, StopKeepsTheCountsAndSilencesLaterFrames) {
     int normalLoudest = 0;
     for (std::int16_t s : normal.back()) normalLoudest = std::max(normalLoudest, std::abs(static_cast<int>(s)));
     EXPECT_GT(normalLoudest, 5000);
+}
+
+TEST_F(PluginLibraryTest, TheOutputIsAsLongAsTheSourceThroughTheSpeed) {
+    for (const bool noise : {false, true}) {
+        WriteWav(path_, 44100, 132300, noise);  // 3 s
+        for (const auto [pitch, speed] :
+             {std::array{0.0, 0.0}, std::array{5.0 / 12, 0.0}, std::array{0.0, 1.0}, std::array{0.0, -1.0}}) {
+            Parameter("PitchOctaves").store(pitch);
+            Parameter("SpeedExponent").store(speed);
+            // The smear past the abrupt end is not kept: exact at neutral settings, else within a hop.
+            const double factor = std::pow(2.0, -speed);
+            EXPECT_NEAR(RunWholeJob().size() / 2.0, 132300 * factor, pitch == 0 && speed == 0 ? 0 : 32768 * factor)
+                << (noise ? "noise" : "tone") << ", pitch " << pitch << ", speed exponent " << speed;
+        }
+    }
+}
+
+TEST_F(PluginLibraryTest, TheReverbsRingIsKeptAndEndsQuiet) {
+    WriteWav(path_, 44100, 132300);
+    Parameter("ReverbAmount").store(1.0);
+    const std::vector<std::int16_t> all = RunWholeJob();
+    // The ring lasts up to a frame (65536 samples at 44100 Hz) past the end,
+    // the last 10 ms below -60 dBFS (32768 x 10^-3), the last frame not silent.
+    EXPECT_GT(all.size() / 2, 132300u + 44100 / 2);
+    EXPECT_LE(all.size() / 2, 132300u + 65536);
+    int loudest = 0;
+    for (std::size_t i = all.size() - 2 * 441; i < all.size(); ++i) loudest = std::max(loudest, std::abs(all[i] + 0));
+    EXPECT_LT(loudest, 33);
+    EXPECT_NE(all.back() | all[all.size() - 2], 0) << "the ring's last sound ends it";
 }
