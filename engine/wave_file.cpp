@@ -214,7 +214,11 @@ void CWaveFile::Abandon() {
     const int state = state_.load();
     LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
     if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
-        writer_.PublishAbandoned();
+        if (publishOnlyCompleted_) {
+            writer_.DiscardAbandoned();
+        } else {
+            writer_.PublishAbandoned();
+        }
     }
     worker_.detach();
 }

@@ -59,6 +59,13 @@ public:
     /// they are until the process ends.
     bool QuitWorker();
 
+    /// [window] Before a job: when `onlyCompleted`, a save publishes its
+    /// output only when it ran to the end of the source and was not asked to
+    /// stop; a stopped, size-limited or abandoned save then leaves the output
+    /// as it was (the renderer's choice). By default a stopped save keeps
+    /// what it wrote, as the window wants.
+    void PublishOnlyCompletedSaves(bool onlyCompleted) { publishOnlyCompleted_ = onlyCompleted; }
+
     /// [window] Installs `hook`, called on the window thread at every poll
     /// step of a wait on the worker (in the six operations above) once the
     /// wait has lasted kWaitHookDelay, so the window can keep painting.
@@ -186,6 +193,7 @@ private:
     OutputFormat format_;
     int blockFrames_ = SourceBlockFrames;
     int playbackDevice_ = -1;
+    bool publishOnlyCompleted_ = false;  // set between jobs only
     std::string sourcePath_;
     std::string outputPath_;
     PluginEntryLists plugins_;

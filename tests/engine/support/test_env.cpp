@@ -9,6 +9,22 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <sys/stat.h>
+
+std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
+    std::int64_t largest = -1;
+    std::error_code failed;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(fds, failed)) {
+        std::error_code gone;  // the descriptor may close at any moment
+        const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
+        if (gone || target.rfind(folder + "/", 0) != 0 || !target.ends_with(" (deleted)")) continue;
+        struct stat status {};
+        if (::stat(entry.path().c_str(), &status) == 0) largest = std::max<std::int64_t>(largest, status.st_size);
+    }
+    return largest;
+}
+
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zarevo-engine-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
