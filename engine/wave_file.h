@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -199,6 +200,7 @@ private:
     PluginEntryLists plugins_;
 
     // Worker only (the writer's PublishAbandoned also from the window).
+    std::optional<int> niceBeforePlay_;  // set while a play runs at a raised priority
     SourceFile source_;
     BlockProducer producer_;
     WavWriter writer_;

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -190,16 +191,23 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
     // is written as an unnamed file, so even SIGKILL leaves nothing behind.
     WriteTone(files.Path("long.wav"), 441, 44100, 44100L * 240);
     const std::vector<std::string> before = files.Entries();
+    // Every thread of the render (the worker and the effect's helpers too)
+    // runs at its caller's priority.
+    const int callerNice = getpriority(PRIO_PROCESS, 0);
     for (const int signal : {SIGKILL, SIGINT}) {
         bool sawPartialOutput = false;
+        std::vector<int> threadNice;
         const Finished interrupted = RunRenderer({"--rate", "44100", files.Path("long.wav"), output}, [&](pid_t pid) {
             for (int tries = 0; tries < 3000 && !sawPartialOutput; ++tries) {
                 sawPartialOutput = UnnamedFileBytes(pid, files.Folder().string()) > 1000000;
                 std::this_thread::sleep_for(10ms);
             }
+            threadNice = ThreadNiceValues(pid);
             kill(pid, signal);
         });
         EXPECT_TRUE(sawPartialOutput);
+        EXPECT_GE(threadNice.size(), 2u);
+        EXPECT_EQ(threadNice, std::vector<int>(threadNice.size(), callerNice));
         EXPECT_EQ(interrupted.signal, signal) << interrupted.stderrText;
         EXPECT_EQ(ReadBytes(output), kept);
         EXPECT_EQ(files.Entries(), before);

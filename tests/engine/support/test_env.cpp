@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -23,6 +25,25 @@ std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
         if (::stat(entry.path().c_str(), &status) == 0) largest = std::max<std::int64_t>(largest, status.st_size);
     }
     return largest;
+}
+
+std::vector<int> ThreadNiceValues(int pid) {
+    std::vector<int> values;
+    std::error_code failed;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, failed)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The fields after the command's closing parenthesis start at the
+        // third; the nice value is the nineteenth.
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string field;
+        for (int i = 3; i < 19 && fields >> field; ++i) {}
+        int nice = 0;
+        if (fields >> nice) values.push_back(nice);
+    }
+    return values;
 }
 
 TempDir::TempDir() {
