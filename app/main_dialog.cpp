@@ -207,12 +207,12 @@ void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainDialog::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
     // Only the first dropped file counts; it replaces the source path even
     // while a job runs, which keeps the path it started with.
-    // The URL's own bytes, not its text: a name that is not UTF-8 stays whole.
-    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-    sourcePath_.SetBytes(LocalPathBytes(urls.front()));
+    // The drop's own bytes, not its text: a name that is not UTF-8 stays whole.
+    const QByteArray path = DroppedPathBytes(*event->mimeData());
+    if (path.isEmpty()) return;
+    sourcePath_.SetBytes(path);
     event->acceptProposedAction();
 }
 
