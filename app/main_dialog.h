@@ -130,4 +130,6 @@ private:
     std::chrono::steady_clock::time_point shutDownDeadline_;
     bool insideEngineWait_ = false;  // the wait hook is handling events
     bool closeRequested_ = false;    // closing was asked for during a wait
+    bool startingPlay_ = false;      // a play's start is waited on: see PlayStartInput
+    bool stopPressedWhileStarting_ = false;
 };

@@ -145,11 +145,33 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
 bool CWaveFile::RequestStart(int requested, int message) {
     int expected = WS_OPENED;
     jobStarted_.store(false);
+    startStopped_ = false;
     if (!state_.compare_exchange_strong(expected, requested)) {
         return false;
     }
     PostToWorker(message);
-    return WaitWhileState(requested, kJobStartPollMilliseconds) && jobStarted_.exchange(false);
+    const bool waited = WaitWhileState(requested, kJobStartPollMilliseconds);
+    if (startStopped_) {
+        // Stopped while starting: the worker ends the start after the
+        // plug-in call in progress; the caller finds the engine idle.
+        jobStarted_.store(false);
+        WaitWhileState(WS_STOPPING_PLAY, kJobStartPollMilliseconds);
+        return false;
+    }
+    return waited && jobStarted_.exchange(false);
+}
+
+bool CWaveFile::StopPlayStart() {
+    // Rationale: the worker moves the request on to WS_PLAYING by
+    // compare-and-exchange too, so a press that meets the end of the start
+    // is either seen here or reported back, never lost in between.
+    int expected = WS_PLAY_REQUESTED;
+    if (!state_.compare_exchange_strong(expected, WS_STOPPING_PLAY)) {
+        return false;
+    }
+    startStopped_ = true;
+    CallStops();
+    return true;
 }
 
 bool CWaveFile::StartPlay() { return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY); }
@@ -324,9 +346,10 @@ void CWaveFile::NoteEndFailures(JobEnd& end, std::uintptr_t& failedPlugin) {
     }
 }
 
-void CWaveFile::EnterRunningState(int runningState) {
+bool CWaveFile::EnterRunningState(int runningState) {
     jobStarted_.store(true);
-    state_.store(runningState);
+    int expected = runningState == WS_PLAYING ? WS_PLAY_REQUESTED : WS_SAVE_REQUESTED;
+    return state_.compare_exchange_strong(expected, runningState);
 }
 
 void CWaveFile::HandleOpen() {

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "app_test_support.h"
 #include "close_signals.h"
 #include "job_end.h"
+#include "wave_file.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "wav_writer.h"
@@ -214,6 +216,41 @@ TEST(WindowFaults, ASlowPluginNeverFreezesTheWindow) {
     EXPECT_EQ(window->CurrentJobState(), JOB_IDLE);
     apptest::WaitUntil([] { return false; }, 100);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the arrow is back";
+    EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
+}
+
+TEST(WindowFaults, AStopPressedWhileAPlayStartsEndsItWithinOnePluginCall) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    const auto sleepy = LinkFaultPlugin(plugins.Path(), "sleepy.so", "sleepy");
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    window->show();
+    PluginVariable<int>(sleepy, "SleepMilliseconds") = 2000;
+    WriteSource(files.File("in.wav"), 8 * kBlock);
+    SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
+
+    // The start makes three blocks of 2 s each; the button is clicked again
+    // 1 s into it, as the user does.
+    QPushButton* play = Button(*window, IDC_PLAY);
+    QElapsedTimer sincePress;
+    QTimer::singleShot(1000, window.get(), [&] {
+        sincePress.start();
+        const QPointF center = QRectF(play->rect()).center();
+        const QPointF global = play->mapToGlobal(center);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, center, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(play, &event);
+        }
+    });
+    play->click();
+    ASSERT_TRUE(sincePress.isValid()) << "the start ended before the press";
+    EXPECT_LT(sincePress.elapsed(), 2500) << "within the plug-in call in progress";
+    EXPECT_EQ(window->CurrentJobState(), JOB_IDLE);
+    EXPECT_EQ(play->text(), Text(mainwindow::kPlay));
+    EXPECT_EQ(window->Engine()->State(), WS_IDLE);
+    apptest::WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(window->CurrentJobState(), JOB_IDLE) << "the press was not lost: nothing plays on";
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
 }
 
