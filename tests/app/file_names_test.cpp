@@ -58,21 +58,16 @@ void ExpectSavedSource(const std::string& path) {
     }
 }
 
-/// A drop as the platform delivers it from another program: the
-/// "text/uri-list" bytes as they came over the drag-and-drop protocol.
-class RawUriList : public QMimeData {
-public:
-    explicit RawUriList(QByteArray bytes) : bytes_(std::move(bytes)) {}
+/// A drop from another program as the platform hands it over: the raw
+/// "text/uri-list" bytes that came over the drag-and-drop protocol.
+struct RawUriList : QMimeData {
+    explicit RawUriList(QByteArray list) : bytes(std::move(list)) {}
     QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
     bool hasFormat(const QString& format) const override { return formats().contains(format); }
-
-protected:
     QVariant retrieveData(const QString& format, QMetaType) const override {
-        return hasFormat(format) ? QVariant(bytes_) : QVariant();
+        return hasFormat(format) ? QVariant(bytes) : QVariant();
     }
-
-private:
-    QByteArray bytes_;
+    QByteArray bytes;
 };
 
 void Drop(CMainDialog& window, const QMimeData& data) {
@@ -104,18 +99,15 @@ TEST(FileNames, NamesThatAreNotUtf8OpenAndSaveFromDropDialogAndEditedField) {
     WriteFlac(source);
     auto window = apptest::OpenWindow(plugins.Path(), messages);
 
-    // Dropped from another program: the raw text/uri-list bytes as they come
-    // over the drag-and-drop protocol, the name percent-encoded by one sender
-    // and sent as its plain bytes by another.
+    // Dropped from other programs: the name percent-encoded by one sender,
+    // sent as its plain bytes by another.
     const QByteArray bytes = QByteArray::fromStdString(source);
     for (const QByteArray& list : {"# from a file manager\r\nfile://localhost" + bytes.toPercentEncoding("/") + "\r\n",
                                    "file://" + bytes + "\r\n"}) {
         Field(*window, IDC_SOURCE_PATH)->clear();
         Drop(*window, RawUriList(list));
-        const QString shown = Field(*window, IDC_SOURCE_PATH)->text();
-        EXPECT_TRUE(shown.contains(QChar::ReplacementCharacter)) << shown.toStdString();
-        EXPECT_TRUE(shown.endsWith(QStringLiteral(".flac")));
-        static_cast<QLineEdit*>(window->Control(IDC_OUTPUT_PATH))->setText(files.File("dropped.wav"));
+        EXPECT_TRUE(Field(*window, IDC_SOURCE_PATH)->text().contains(QChar::ReplacementCharacter));
+        Field(*window, IDC_OUTPUT_PATH)->setText(files.File("dropped.wav"));
         ASSERT_TRUE(SaveAndWait(*window, messages)) << messages.Texts().join(u'|').toStdString();
         ExpectSavedSource(files.Path().string() + "/dropped.wav");
     }

@@ -187,12 +187,10 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
     EXPECT_NE(onFolder.stderrText.find("is not a regular file"), std::string::npos) << onFolder.stderrText;
 
     // Interrupted once it has written part of its output: long enough at
-    // 44100 Hz through the whole chain to take several seconds. The output
-    // is written as an unnamed file, so even SIGKILL leaves nothing behind.
+    // 44100 Hz through the whole chain to take several seconds. Even SIGKILL leaves nothing.
     WriteTone(files.Path("long.wav"), 441, 44100, 44100L * 240);
     const std::vector<std::string> before = files.Entries();
-    // Every thread of the render (the worker and the effect's helpers too)
-    // runs at its caller's priority.
+    // Every thread of the render (the effect's helpers too) keeps the caller's priority.
     const int callerNice = getpriority(PRIO_PROCESS, 0);
     for (const int signal : {SIGKILL, SIGINT}) {
         bool sawPartialOutput = false;

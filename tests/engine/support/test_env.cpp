@@ -8,10 +8,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
-#include <sstream>
-
-#include <sys/stat.h>
 
 std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
     std::int64_t largest = -1;
@@ -21,8 +19,8 @@ std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
         std::error_code gone;  // the descriptor may close at any moment
         const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
         if (gone || target.rfind(folder + "/", 0) != 0 || !target.ends_with(" (deleted)")) continue;
-        struct stat status {};
-        if (::stat(entry.path().c_str(), &status) == 0) largest = std::max<std::int64_t>(largest, status.st_size);
+        const auto bytes = std::filesystem::file_size(entry.path(), gone);  // through the link, to the file
+        if (!gone) largest = std::max<std::int64_t>(largest, static_cast<std::int64_t>(bytes));
     }
     return largest;
 }
@@ -30,18 +28,14 @@ std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
 std::vector<int> ThreadNiceValues(int pid) {
     std::vector<int> values;
     std::error_code failed;
-    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& task : std::filesystem::directory_iterator(tasks, failed)) {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", failed)) {
         std::ifstream stat(task.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        // The fields after the command's closing parenthesis start at the
-        // third; the nice value is the nineteenth.
-        std::istringstream fields(line.substr(line.rfind(')') + 1));
-        std::string field;
-        for (int i = 3; i < 19 && fields >> field; ++i) {}
-        int nice = 0;
-        if (fields >> nice) values.push_back(nice);
+        const std::string line(std::istreambuf_iterator<char>(stat), {});
+        int nice = 0;  // the 19th field, the 17th after the command's closing parenthesis
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1,
+                        "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %d", &nice) == 1) {
+            values.push_back(nice);
+        }
     }
     return values;
 }
