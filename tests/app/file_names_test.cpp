@@ -58,8 +58,7 @@ void ExpectSavedSource(const std::string& path) {
     }
 }
 
-/// A drop from another program as the platform hands it over: the raw
-/// "text/uri-list" bytes that came over the drag-and-drop protocol.
+/// A drop from another program as the platform hands it over: raw "text/uri-list" bytes.
 struct RawUriList : QMimeData {
     explicit RawUriList(QByteArray list) : bytes(std::move(list)) {}
     QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }

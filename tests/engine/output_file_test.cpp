@@ -1,6 +1,5 @@
-// Tests of the save's output file: the data are synced before the file gets
-// the output's name and the folder after it, on every path that publishes,
-// and a process killed in the middle of a save leaves nothing in the folder.
+// Tests of the save's output file: data synced before the name and the folder after it
+// on every path that publishes; a save killed half-way leaves nothing in the folder.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <signal.h>
