@@ -14,11 +14,11 @@
 std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
     std::int64_t largest = -1;
     std::error_code failed;
-    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
-    for (const auto& entry : std::filesystem::directory_iterator(fds, failed)) {
+    const std::string inFolder = std::filesystem::weakly_canonical(folder).string() + "/";  // as the kernel names it
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", failed)) {
         std::error_code gone;  // the descriptor may close at any moment
         const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
-        if (gone || target.rfind(folder + "/", 0) != 0 || !target.ends_with(" (deleted)")) continue;
+        if (gone || target.rfind(inFolder, 0) != 0 || !target.ends_with(" (deleted)")) continue;
         const auto bytes = std::filesystem::file_size(entry.path(), gone);  // through the link, to the file
         if (!gone) largest = std::max<std::int64_t>(largest, static_cast<std::int64_t>(bytes));
     }
