@@ -54,7 +54,8 @@ void CWaveFile::HandlePlay() {
     // last block has played.
     JobEnd failure = JobEnd::Completed;
     std::uintptr_t failedPlugin = 0;
-    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed; ++i) {
+    const auto startStopped = [this] { return state_.load() == WS_STOPPING_PLAY; };
+    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed && !startStopped(); ++i) {
         if (ProduceBlock(playBlocks_[i])) {
             playHeaders_[i].data = playBlocks_[i].bytes.data();
             playHeaders_[i].length = playBlocks_[i].length;
@@ -63,6 +64,12 @@ void CWaveFile::HandlePlay() {
         }
     }
 
+    if (startStopped()) {
+        // The window stopped the start (StopPlayStart): nothing is heard.
+        CallDestructers();
+        state_.store(WS_IDLE);
+        return;
+    }
     auto bufferDone = [](void* instance, WaveOutHeader* header) {
         static_cast<CWaveFile*>(instance)->PostBufferDoneFromAudioThread(header);
     };
@@ -78,7 +85,10 @@ void CWaveFile::HandlePlay() {
         waveOut_.Write(&header);
     }
     waveOut_.Restart();
-    EnterRunningState(WS_PLAYING);
+    if (!EnterRunningState(WS_PLAYING)) {
+        HandleStopPlay();  // stopped in the last moment of the start
+        return;
+    }
     if (failure != JobEnd::Completed) {
         EndPlay(failure, failedPlugin);  // a job that started and failed at once
     }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +47,13 @@ public:
                     int outputChannels, int outputRate, int outputBits, int blockFrames, int playbackDevice);
     bool StartPlay();  ///< [window] after PrepareJob
     bool StopPlay();   ///< [window] while playing
+    /// [window, from the wait hook while StartPlay waits] A stop pressed
+    /// while the play starts: the plug-ins are told to stop, the start ends
+    /// after the plug-in call in progress, nothing is heard and StartPlay
+    /// returns false once the engine is idle again. False when the play has
+    /// already started (or is not starting): stop it with StopPlay once
+    /// StartPlay has returned.
+    bool StopPlayStart();
     /// [window] after PrepareJob. False (and the state back to idle) when the
     /// output path is empty, names the source file, or cannot be created.
     bool StartSave();
@@ -58,6 +66,13 @@ public:
     /// the window). The engine and the plug-in libraries must then stay as
     /// they are until the process ends.
     bool QuitWorker();
+
+    /// [window] Before a job: when `onlyCompleted`, a save publishes its
+    /// output only when it ran to the end of the source and was not asked to
+    /// stop; a stopped, size-limited or abandoned save then leaves the output
+    /// as it was (the renderer's choice). By default a stopped save keeps
+    /// what it wrote, as the window wants.
+    void PublishOnlyCompletedSaves(bool onlyCompleted) { publishOnlyCompleted_ = onlyCompleted; }
 
     /// [window] Installs `hook`, called on the window thread at every poll
     /// step of a wait on the worker (in the six operations above) once the
@@ -117,10 +132,12 @@ private:
     void EndPlay(JobEnd end, std::uintptr_t failedPlugin);
     /// Posts a job's end to the window, unless the worker was abandoned.
     void PostEnd(int message, std::uintptr_t failedPlugin, JobEnd end);
-    /// Marks the requested job as started, then sets `runningState`
-    /// (WS_PLAYING or WS_SAVING). StartPlay/StartSave report success from the
-    /// mark, so a job that ends before the window looks is still a success.
-    void EnterRunningState(int runningState);
+    /// Marks the requested job as started, then moves its request state on
+    /// to `runningState` (WS_PLAYING or WS_SAVING). StartPlay/StartSave
+    /// report success from the mark, so a job that ends before the window
+    /// looks is still a success. False when the window stopped the start
+    /// meanwhile (the state is then WS_STOPPING_PLAY): the job must end.
+    bool EnterRunningState(int runningState);
 
     // ---- window side helpers ----
     void PostToWorker(int message);
@@ -174,6 +191,7 @@ private:
     std::mutex postMutex_;            // orders a post against Abandon
     bool abandoned_ = false;          // guarded by postMutex_
     std::function<bool()> waitHook_;  // window only
+    bool startStopped_ = false;       // window only: StopPlayStart during this start
     std::atomic<int> state_{WS_IDLE};
     std::atomic<bool> jobStarted_{false};
     std::atomic<bool> workerEnded_{false};
@@ -186,11 +204,13 @@ private:
     OutputFormat format_;
     int blockFrames_ = SourceBlockFrames;
     int playbackDevice_ = -1;
+    bool publishOnlyCompleted_ = false;  // set between jobs only
     std::string sourcePath_;
     std::string outputPath_;
     PluginEntryLists plugins_;
 
     // Worker only (the writer's PublishAbandoned also from the window).
+    std::optional<int> niceBeforePlay_;  // set while a play runs at a raised priority
     SourceFile source_;
     BlockProducer producer_;
     WavWriter writer_;
