@@ -81,8 +81,8 @@ CWaveFile::~CWaveFile() {
     ReleaseOutputBuffers();
 }
 
-std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
-std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
+std::int64_t CWaveFile::Consumed() const { return source_.ProgressDone(); }
+std::int64_t CWaveFile::DataSize() const { return source_.ProgressWhole(); }
 int CWaveFile::State() const { return state_.load(); }
 bool CWaveFile::Flushing() const { return producer_.Flushing(); }
 

@@ -72,7 +72,8 @@ public:
     int PluginFailedAtOpen() const;
 
     /// [any thread] Progress of the running job: source data fetched so far,
-    /// and the source's whole data (bytes of a WAV, frames of a decoded file).
+    /// and the source's whole data (bytes of a WAV's data; for a decoded
+    /// file, bytes of the file up to where its decoding has reached).
     std::int64_t Consumed() const;
     std::int64_t DataSize() const;
     /// [any thread] The state word, one of WaveStateValue.
