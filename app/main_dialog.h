@@ -104,6 +104,9 @@ private:
     /// engine any more.
     void AfterEngineWait(std::function<void()> action);
     void ShutDown();
+    /// SIGTERM, SIGHUP or SIGINT: closes the dialogs over the window, then
+    /// the window, as the close button does.
+    void CloseForSignal();
     int ProgressPercentNow() const;
 
     std::unique_ptr<CWaveFile> engine_;  // null if the worker could not start
@@ -123,6 +126,7 @@ private:
     QWidget* tabPageArea_ = nullptr;  // the tab control's page stack
     QTimer* progressTimer_ = nullptr;
     bool shutDown_ = false;
+    bool closedBySignal_ = false;  // shut-down then waits less for a held worker
     std::chrono::steady_clock::time_point shutDownDeadline_;
     bool insideEngineWait_ = false;  // the wait hook is handling events
     bool closeRequested_ = false;    // closing was asked for during a wait

@@ -59,8 +59,12 @@ void CWaveFile::HandleSave() {
     CallDestructers();
     NoteEndFailures(end, failedPlugin);
     // A finished, stopped or size-limited file becomes the output; after a
-    // failure the output stays as it was before the job.
-    const bool keep = end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
+    // failure the output stays as it was before the job. A caller that takes
+    // only completed saves gets no output once it asked to stop.
+    const bool stopAsked = state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load();
+    const bool keep = publishOnlyCompleted_
+                          ? end == JobEnd::Completed && !stopAsked
+                          : end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
     if (!keep) {
         writer_.Discard();
     } else if (!writer_.Publish()) {

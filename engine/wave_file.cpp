@@ -214,7 +214,11 @@ void CWaveFile::Abandon() {
     const int state = state_.load();
     LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
     if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
-        writer_.PublishAbandoned();
+        if (publishOnlyCompleted_) {
+            writer_.DiscardAbandoned();
+        } else {
+            writer_.PublishAbandoned();
+        }
     }
     worker_.detach();
 }
@@ -238,8 +242,13 @@ void CWaveFile::RunWorker() {
         std::atomic<bool>& ended;
         ~MarkEnded() { ended.store(true); }
     } markEnded{workerEnded_};
-    RaiseThreadPriority();
     for (;;) {
+        // Rationale: only a play is heard while it is made; every other job
+        // (and every job of the renderer) runs at the caller's priority.
+        if (niceBeforePlay_ && !IsPlayState(state_.load())) {
+            RestoreThreadPriority(*niceBeforePlay_);
+            niceBeforePlay_.reset();
+        }
         while (WaveOutHeader* header = buffersDone_.Pop()) {
             HandleBufferDone(header);
         }
@@ -265,7 +274,10 @@ void CWaveFile::RunWorker() {
 void CWaveFile::Dispatch(const WorkerMessage& message) {
     switch (message.message) {
     case WM_WAVE_OPEN: HandleOpen(); break;
-    case WM_WAVE_PLAY: HandlePlay(); break;
+    case WM_WAVE_PLAY:
+        if (!niceBeforePlay_) niceBeforePlay_ = RaiseThreadPriority();
+        HandlePlay();
+        break;
     case WM_WAVE_STOP_PLAY: HandleStopPlay(); break;
     case WM_WAVE_SAVE: HandleSave(); break;
     case WM_WAVE_BUFFER_DONE: HandleBufferDone(reinterpret_cast<WaveOutHeader*>(message.lParam)); break;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +59,13 @@ public:
     /// the window). The engine and the plug-in libraries must then stay as
     /// they are until the process ends.
     bool QuitWorker();
+
+    /// [window] Before a job: when `onlyCompleted`, a save publishes its
+    /// output only when it ran to the end of the source and was not asked to
+    /// stop; a stopped, size-limited or abandoned save then leaves the output
+    /// as it was (the renderer's choice). By default a stopped save keeps
+    /// what it wrote, as the window wants.
+    void PublishOnlyCompletedSaves(bool onlyCompleted) { publishOnlyCompleted_ = onlyCompleted; }
 
     /// [window] Installs `hook`, called on the window thread at every poll
     /// step of a wait on the worker (in the six operations above) once the
@@ -187,11 +195,13 @@ private:
     OutputFormat format_;
     int blockFrames_ = SourceBlockFrames;
     int playbackDevice_ = -1;
+    bool publishOnlyCompleted_ = false;  // set between jobs only
     std::string sourcePath_;
     std::string outputPath_;
     PluginEntryLists plugins_;
 
     // Worker only (the writer's PublishAbandoned also from the window).
+    std::optional<int> niceBeforePlay_;  // set while a play runs at a raised priority
     SourceFile source_;
     BlockProducer producer_;
     WavWriter writer_;

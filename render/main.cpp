@@ -3,6 +3,7 @@
 // sets their parameters from the command line and saves INPUT as OUTPUT
 // through the same engine. Exit status: 0 done, 1 failed, 2 usage error.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "output_file.h"
 #include "plugin_scan.h"
 #include "plugin_set.h"
 #include "render_job.h"
@@ -37,6 +37,16 @@ int Print(const std::string& text, const char* what) {
                : Fail(std::string(what) + " could not be written", kFailed);
 }
 
+/// True when `first` and `second` name the same file: the same text, or an
+/// existing file reached through both.
+bool NameTheSameFile(const std::string& first, const std::string& second) {
+    if (first == second) return true;
+    struct stat a {};
+    struct stat b {};
+    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 /// Ends the process by `signal` after the clean-up, so that a shell or xargs
 /// sees the render as interrupted.
 [[noreturn]] void DieBy(int signal) {
@@ -55,13 +65,11 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     }
     std::string error;
     if (!plugins.Apply(error)) return Fail(error, kFailed);
-    OutputFile output;
-    if (!output.Create(options.output, error)) return Fail(error, kFailed);
 
     RenderRequest request;
     request.modules = plugins.Modules();
     request.input = options.input;
-    request.output = output.TemporaryPath();
+    request.output = options.output;
     request.channels = options.channels;
     request.rate = options.rate;
     request.bits = options.bits;
@@ -69,12 +77,9 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     RenderResult result;
     result.interruptSignal = CaughtInterrupt();
     if (result.interruptSignal == 0) result = RunRender(request);
-    if (result.completed && CaughtInterrupt() != 0) {
-        result.completed = false;  // interrupted after the end: still no output
-        result.interruptSignal = CaughtInterrupt();
-    }
     if (!result.completed) {
-        output.Discard();  // before DieBy, which runs no destructors
+        // The engine has dropped its unfinished file by now: nothing is left
+        // for DieBy, which runs no destructors, to clean up.
         if (result.interruptSignal != 0) DieBy(result.interruptSignal);
         if (result.failedPlugin >= 0) {
             return Fail("plug-in " + plugins.Caption(static_cast<std::size_t>(result.failedPlugin)) + " failed on " +
@@ -83,7 +88,6 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
         }
         return Fail(result.error, kFailed);
     }
-    if (!output.Commit(error)) return Fail(error, kFailed);
     return kDone;
 }
 

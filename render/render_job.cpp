@@ -150,7 +150,7 @@ void RunSave(CWaveFile& engine, const RenderRequest& request, Inbox& inbox, cons
     }
     if (!engine.StartSave() || grace.GaveUp()) {
         result.interruptSignal = grace.GaveUp() ? caughtSignal : 0;
-        result.error = "the output file cannot be created";
+        result.error = request.output + ": cannot be created or replaced";
         return;
     }
     ProgressLine progress(request.progressLabel);
@@ -193,6 +193,8 @@ RenderResult RunRender(const RenderRequest& request) {
     pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     auto engine = std::make_unique<CWaveFile>(inbox.Target());
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // An interrupted or failed render leaves OUTPUT as it was.
+    engine->PublishOnlyCompletedSaves(true);
     InterruptGrace grace;
     engine->SetWaitHook([&grace] { return grace.KeepWaiting(); });
 

@@ -10,7 +10,7 @@
 struct RenderRequest {
     std::vector<void*> modules;  ///< the chain, in order
     std::string input;
-    std::string output;  ///< where the engine writes (the temporary file)
+    std::string output;  ///< made only by a render that completes
     int channels = 2;
     int rate = 22050;
     int bits = 16;

@@ -4,7 +4,9 @@
 // answers.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 #include <memory>
 
 #include "app_test_support.h"
+#include "close_signals.h"
 #include "job_end.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
@@ -256,4 +259,34 @@ TEST(WindowFaults, ClosingWhileAPluginNeverReturnsEndsWithinFiveSecondsAndKeepsT
     ASSERT_TRUE(apptest::WaitUntil([&] { return hanging.load() == 0; }));
     apptest::WaitUntil([] { return false; }, 300);
     EXPECT_EQ(ReadBytes(files.Path() / "out.wav"), before);
+}
+
+TEST(WindowFaults, ACloseSignalEndsASaveAsInterruptedWithinThreeSecondsLeavingOnlyTheOutput) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    LinkFaultPlugin(plugins.Path(), "sleepy.so", "sleepy");
+    WriteSource(files.File("in.wav"), 20 * kBlock);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        MessageRecorder messages;
+        auto window = apptest::OpenWindow(plugins.Path(), messages);
+        window->show();
+        SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
+        SetField(*window, IDC_OUTPUT_PATH, files.File("out.wav"));
+        Button(*window, IDC_SAVE)->click();
+        ASSERT_EQ(window->CurrentJobState(), JOB_SAVING);
+        apptest::WaitUntil([] { return false; }, 1000);
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ASSERT_EQ(kill(getpid(), signal), 0);
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->isVisible(); }, 3000)) << signal;
+        window.reset();
+        EXPECT_LT(sinceSignal.elapsed(), 3000) << signal;
+        const apptest::WavContents kept = apptest::ReadTestWav(files.File("out.wav"));
+        ASSERT_TRUE(kept.opened) << signal;
+        EXPECT_GE(kept.frames, kBlock) << "the blocks done before the signal";
+        EXPECT_LT(kept.frames, 20 * kBlock) << "and no more";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.Path()), {}), 2);
+        std::filesystem::remove(files.Path() / "out.wav");
+    }
+    EXPECT_EQ(CloseSignals::Caught(), SIGTERM);
 }

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -186,31 +187,31 @@ TEST(ZarevoRender, FailedOrInterruptedRenderLeavesAnExistingOutputAsItWas) {
     EXPECT_NE(onFolder.stderrText.find("is not a regular file"), std::string::npos) << onFolder.stderrText;
 
     // Interrupted once it has written part of its output: long enough at
-    // 44100 Hz through the whole chain to take several seconds.
+    // 44100 Hz through the whole chain to take several seconds. The output
+    // is written as an unnamed file, so even SIGKILL leaves nothing behind.
     WriteTone(files.Path("long.wav"), 441, 44100, 44100L * 240);
-    const auto partOfOutputWritten = [&files] {
-        for (const std::string& name : files.Entries()) {
-            // The renderer's temporary file, or one the engine writes beside it.
-            std::error_code gone;  // the engine may rename it at any moment
-            const auto size = fs::file_size(files.Path(name), gone);
-            if (name.find(".zarevo-render-") != std::string::npos && !gone && size > 1000000) {
-                return true;
+    const std::vector<std::string> before = files.Entries();
+    // Every thread of the render (the worker and the effect's helpers too)
+    // runs at its caller's priority.
+    const int callerNice = getpriority(PRIO_PROCESS, 0);
+    for (const int signal : {SIGKILL, SIGINT}) {
+        bool sawPartialOutput = false;
+        std::vector<int> threadNice;
+        const Finished interrupted = RunRenderer({"--rate", "44100", files.Path("long.wav"), output}, [&](pid_t pid) {
+            for (int tries = 0; tries < 3000 && !sawPartialOutput; ++tries) {
+                sawPartialOutput = UnnamedFileBytes(pid, files.Folder().string()) > 1000000;
+                std::this_thread::sleep_for(10ms);
             }
-        }
-        return false;
-    };
-    bool sawPartialOutput = false;
-    const Finished interrupted = RunRenderer({"--rate", "44100", files.Path("long.wav"), output}, [&](pid_t pid) {
-        for (int tries = 0; tries < 3000 && !sawPartialOutput; ++tries) {
-            sawPartialOutput = partOfOutputWritten();
-            std::this_thread::sleep_for(10ms);
-        }
-        kill(pid, SIGINT);
-    });
-    EXPECT_TRUE(sawPartialOutput);
-    EXPECT_EQ(interrupted.signal, SIGINT) << interrupted.stderrText;
-    EXPECT_EQ(ReadBytes(output), kept);
-    EXPECT_EQ(files.Entries(), (std::vector<std::string>{"folder", "in.wav", "long.wav", "notes.txt", "out.wav"}));
+            threadNice = ThreadNiceValues(pid);
+            kill(pid, signal);
+        });
+        EXPECT_TRUE(sawPartialOutput);
+        EXPECT_GE(threadNice.size(), 2u);
+        EXPECT_EQ(threadNice, std::vector<int>(threadNice.size(), callerNice));
+        EXPECT_EQ(interrupted.signal, signal) << interrupted.stderrText;
+        EXPECT_EQ(ReadBytes(output), kept);
+        EXPECT_EQ(files.Entries(), before);
+    }
 }
 
 TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterruptedRender) {
@@ -237,19 +238,13 @@ TEST(ZarevoRender, APlugInThatThrowsIsNamedAndOneThatHangsDoesNotHoldAnInterrupt
     // Held inside its first block: SIGTERM still ends the render within the
     // engine's grace, by that signal, with no file left behind.
     fs::copy_file(std::string(ZAREVO_TEST_PLUGIN_DIR) + "/never_returns.so", files.Path("Zarevo_never_returns.so"));
-    const auto saveStarted = [&files] {
-        for (const std::string& name : files.Entries()) {
-            if (name.ends_with(".part")) return true;
-        }
-        return false;
-    };
     bool started = false;
     bool endedInTime = false;
     const Finished held = RunRenderer(
         {input, output},
         [&](pid_t pid) {
             for (int tries = 0; tries < 1000 && !started; ++tries) {
-                started = saveStarted();
+                started = UnnamedFileBytes(pid, files.Folder().string()) >= 0;
                 std::this_thread::sleep_for(10ms);
             }
             kill(pid, SIGTERM);

@@ -8,6 +8,43 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/stat.h>
+
+std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
+    std::int64_t largest = -1;
+    std::error_code failed;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(fds, failed)) {
+        std::error_code gone;  // the descriptor may close at any moment
+        const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
+        if (gone || target.rfind(folder + "/", 0) != 0 || !target.ends_with(" (deleted)")) continue;
+        struct stat status {};
+        if (::stat(entry.path().c_str(), &status) == 0) largest = std::max<std::int64_t>(largest, status.st_size);
+    }
+    return largest;
+}
+
+std::vector<int> ThreadNiceValues(int pid) {
+    std::vector<int> values;
+    std::error_code failed;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, failed)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // The fields after the command's closing parenthesis start at the
+        // third; the nice value is the nineteenth.
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string field;
+        for (int i = 3; i < 19 && fields >> field; ++i) {}
+        int nice = 0;
+        if (fields >> nice) values.push_back(nice);
+    }
+    return values;
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zarevo-engine-XXXXXX").string();
