@@ -215,9 +215,9 @@ void CWaveFile::Abandon() {
     LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
     if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
         if (publishOnlyCompleted_) {
-            writer_.DiscardAbandoned();
+            sink_.load()->DiscardAbandoned();
         } else {
-            writer_.PublishAbandoned();
+            sink_.load()->PublishAbandoned();
         }
     }
     worker_.detach();

@@ -133,6 +133,10 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         {{"--preset", "no-such-preset", input, output}, "--preset: no preset 'no-such-preset'"},
         {{input, input}, "OUTPUT must not be INPUT"},
         {{input, files.Path("link.wav")}, "OUTPUT must not be INPUT"},
+        {{"--quality", "11", input, output}, "--quality takes a whole number from 0 (smallest file) to 10"},
+        {{input, files.Path("out.opus")},
+         "Opus cannot hold 22050 Hz; give --rate one of: 8000, 12000, 16000, 24000, "
+         "48000 Hz"},
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
         {{"--set", "original.Pitch=1", input, output}, "valid: original.PitchOctaves, original.SpeedExponent,"},
         {{"--set", "original.PitchOctaves=2", input, output}, "give a number from -1 to 1"},

@@ -1,0 +1,133 @@
+// Saving in the format the output's name gives: FLAC holds exactly the
+// samples of the WAV save, the lossy formats hold the tone at the right
+// length, an unknown extension saves the WAV bytes, a rate a format cannot
+// hold is refused before anything is written, and a stopped save is a whole
+// file. Outputs are read back with libsndfile and ffprobe.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <numbers>
+
+#include "job_end.h"
+#include "support/sndfile_read.h"
+#include "support/test_env.h"
+#include "support/wav_bytes.h"
+#include "wave_file.h"
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr int kFrames = 3 * kRate;
+
+/// What ffprobe says of the first stream: "codec,rate,channels".
+std::string Probe(const std::string& path) {
+    const std::string command =
+        "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,"
+        "channels -of csv=p=0 '" +
+        path + "'";
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (fgets(line, sizeof line, pipe)) text += line;
+        pclose(pipe);
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == ',')) text.pop_back();
+    return text;
+}
+
+struct EncodedSaveTest : ::testing::Test {
+    TempDir dir;
+    WindowInbox inbox;
+    CWaveFile engine{inbox.Target()};
+    std::string tone = dir.Path("tone.wav");
+
+    void SetUp() override {
+        // 441 Hz at half scale on both channels.
+        Bytes samples;
+        for (int f = 0; f < kFrames; ++f) {
+            const auto value =
+                static_cast<std::int16_t>(std::lround(16384 * std::sin(2 * std::numbers::pi * 441 * f / kRate)));
+            for (int c = 0; c < 2; ++c) AppendLe16(samples, static_cast<std::uint16_t>(value));
+        }
+        WriteFileBytes(tone, PcmWav(2, kRate, 16, samples));
+    }
+    /// Saves the tone as `name` with no plug-in; the end code, -1 when the
+    /// save did not start.
+    long Save(const std::string& name, int channels = 2, int bits = 16, std::function<void()> whileSaving = {}) {
+        if (!engine.PrepareJob({}, tone, dir.Path(name), channels, kRate, bits, SourceBlockFrames, -1) ||
+            !engine.StartSave()) {
+            return -1;
+        }
+        if (whileSaving) whileSaving();
+        const auto message = inbox.Next();
+        return message && message->message == WM_WAVE_SAVE_ENDED ? static_cast<long>(message->lParam) : -1;
+    }
+};
+
+TEST_F(EncodedSaveTest, EachExtensionSavesItsFormatWithTheSound) {
+    constexpr long kCompleted = static_cast<long>(JobEnd::Completed);
+    for (const int bits : {16, 8}) {
+        SCOPED_TRACE(bits);
+        const std::string wav = "ref" + std::to_string(bits) + ".wav";
+        const std::string flac = "out" + std::to_string(bits) + ".FLAC";
+        ASSERT_EQ(Save(wav, 1, bits), kCompleted);
+        ASSERT_EQ(Save(flac, 1, bits), kCompleted);
+        const SndfileContents fromWav = ReadWithSndfile(dir.Path(wav));
+        const SndfileContents fromFlac = ReadWithSndfile(dir.Path(flac));
+        ASSERT_TRUE(fromFlac.opened);
+        EXPECT_EQ(fromFlac.info.format, SF_FORMAT_FLAC | (bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16));
+        EXPECT_TRUE(fromFlac.samples == fromWav.samples) << "FLAC holds exactly the WAV's samples";
+    }
+    // An unknown extension is WAV, byte for byte.
+    ASSERT_EQ(Save("out.wav"), kCompleted);
+    ASSERT_EQ(Save("out.snd"), kCompleted);
+    EXPECT_TRUE(ReadFileBytes(dir.Path("out.snd")) == ReadFileBytes(dir.Path("out.wav")));
+
+    struct Lossy {
+        const char* name;
+        const char* probe;
+        int delayTolerance;  // frames of encoder delay and padding a decoder may keep
+    };
+    for (const Lossy& lossy : {Lossy{"out.ogg", "vorbis,48000,2", 0}, Lossy{"out.oga", "vorbis,48000,2", 0},
+                               Lossy{"out.opus", "opus,48000,2", 0}, Lossy{"out.mp3", "mp3,48000,2", 2 * 1152}}) {
+        SCOPED_TRACE(lossy.name);
+        ASSERT_EQ(Save(lossy.name), kCompleted);
+        EXPECT_EQ(Probe(dir.Path(lossy.name)), lossy.probe);
+        const SndfileContents sound = ReadWithSndfile(dir.Path(lossy.name));
+        ASSERT_TRUE(sound.opened);
+        EXPECT_NEAR(static_cast<double>(sound.info.frames), kFrames, 1152 + lossy.delayTolerance);
+        double squares = 0;
+        for (const short sample : sound.samples) squares += std::pow(sample / 32768.0, 2);
+        EXPECT_NEAR(std::sqrt(squares / static_cast<double>(sound.samples.size())), 0.5 / std::numbers::sqrt2, 0.03);
+    }
+}
+
+TEST_F(EncodedSaveTest, ARateTheFormatCannotHoldIsRefusedAndAStoppedSaveIsWhole) {
+    // 22050 Hz is no Opus rate: the save does not start and leaves nothing.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(engine.PrepareJob({}, tone, dir.Path("out.opus"), 2, 22050, 16, SourceBlockFrames, -1) &&
+                 engine.StartSave());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Opus"), std::string::npos);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"tone.wav"});
+
+    // Stopped after its first block, a FLAC save is a whole file that
+    // libsndfile reads to its end.
+    TestPlugin sleepy("sleepy");
+    ASSERT_TRUE(engine.PrepareJob({sleepy.Handle()}, tone, dir.Path("stopped.flac"), 2, kRate, 16, 4096, -1));
+    ASSERT_TRUE(engine.StartSave());
+    while (engine.Consumed() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(engine.StopSave());
+    const auto message = inbox.Next();
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->lParam, static_cast<long>(JobEnd::Stopped));
+    const SndfileContents stopped = ReadWithSndfile(dir.Path("stopped.flac"));
+    ASSERT_TRUE(stopped.opened);
+    EXPECT_GT(stopped.info.frames, 0);
+    EXPECT_LT(stopped.info.frames, kFrames);
+    EXPECT_EQ(static_cast<sf_count_t>(stopped.samples.size()), 2 * stopped.info.frames);
+}
+
+}  // namespace
