@@ -99,7 +99,7 @@ bool FfmpegInput::Open(int fd, const std::string& name, std::string& whyNot) {
     SilenceFfmpegLog();
     fd_ = fd;
     struct stat status {};
-    fileBytes_ = ::fstat(fd, &status) == 0 ? status.st_size : 0;
+    fileBytes_.store(::fstat(fd, &status) == 0 ? status.st_size : 0, std::memory_order_relaxed);
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     io_ = buffer ? avio_alloc_context(buffer, kIoBufferBytes, 0, this, ReadPacket, nullptr, Seek) : nullptr;
     format_ = avformat_alloc_context();

@@ -52,7 +52,7 @@ public:
     /// the file's size: the progress of a file whose length shows only at
     /// its end. (Not the bytes read: opening reads ahead to learn the format.)
     std::int64_t Position() const { return position_.load(std::memory_order_relaxed); }
-    std::int64_t FileBytes() const { return fileBytes_; }
+    std::int64_t FileBytes() const { return fileBytes_.load(std::memory_order_relaxed); }
 
 private:
     static int ReadPacket(void* user, std::uint8_t* into, int size);
@@ -64,7 +64,7 @@ private:
 
     int fd_ = -1;
     std::int64_t offset_ = 0;  // where the next read of the file starts
-    std::int64_t fileBytes_ = 0;
+    std::atomic<std::int64_t> fileBytes_{0};
     std::atomic<std::int64_t> position_{0};
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;

@@ -13,6 +13,7 @@
 
 #include "job_end.h"
 #include "source_file.h"
+#include "support/decode_whole.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
 #include "wave_file.h"
@@ -24,37 +25,6 @@ constexpr int kMp3Frame = 1152;
 
 /// Runs a shell command that makes a test file; true when it succeeded.
 bool Make(const std::string& command) { return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0; }
-
-struct Decoded {
-    bool opened = false;
-    bool readFailed = false;
-    std::int64_t frames = 0;
-    double leftRms = 0;
-};
-
-/// Decodes `path` whole through the engine's source.
-Decoded DecodeWhole(const std::string& path) {
-    Decoded decoded;
-    SourceFile source;
-    decoded.opened = source.Open(path);
-    if (!decoded.opened) return decoded;
-    GrowBuffer<std::uint8_t> raw;
-    double squares = 0;
-    while (source.FetchBlock(SourceBlockFrames, raw)) {
-        const std::int64_t inBlock = std::min<std::int64_t>(SourceBlockFrames, source.Consumed() - decoded.frames);
-        const int frameBytes = 4 * source.Channels();
-        for (std::int64_t f = 0; f < inBlock; ++f) {
-            const std::uint8_t* at = raw.Data() + f * frameBytes;
-            const auto value = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
-                                                         (static_cast<std::uint32_t>(at[3]) << 24));
-            squares += std::pow(value / 2147483648.0, 2);
-        }
-        decoded.frames += inBlock;
-    }
-    decoded.readFailed = source.ReadFailed();
-    decoded.leftRms = decoded.frames > 0 ? std::sqrt(squares / static_cast<double>(decoded.frames)) : 0;
-    return decoded;
-}
 
 struct FfmpegFiles : ::testing::Test {
     TempDir dir;
@@ -101,12 +71,12 @@ TEST_F(FfmpegFiles, EveryContainerDecodesToItsWholeLengthAndItsSound) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        const Decoded decoded = DecodeWhole(c.path);
+        const DecodedWhole decoded = DecodeWhole(c.path);
         ASSERT_TRUE(decoded.opened);
         EXPECT_FALSE(decoded.readFailed);
         EXPECT_NEAR(static_cast<double>(decoded.frames), static_cast<double>(c.frames),
                     static_cast<double>(c.tolerance));
-        EXPECT_NEAR(decoded.leftRms, 0.5 / std::sqrt(2.0), 0.03) << "the tone, not silence or noise";
+        EXPECT_NEAR(decoded.rms[0], 0.5 / std::sqrt(2.0), 0.03) << "the tone, not silence or noise";
     }
 }
 
