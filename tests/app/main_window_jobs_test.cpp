@@ -133,9 +133,9 @@ TEST_F(IdleWindow, WholeSaveEndsInConversionFinishedWithValidFile) {
     EXPECT_NEAR(saved.samples.back(), -0.5, 1e-4);
 }
 
-TEST_F(IdleWindow, TheOutputsNameGivesItsFormatAndARateItCannotHoldIsRefused) {
+TEST_F(IdleWindow, ARateTheOutputsFormatCannotHoldIsRefusedBeforeTheSave) {
     const QString source = files.File("source.wav");
-    WriteConstantSource(source, 30000);
+    WriteConstantSource(source, 1000);
     SetField(*window, IDC_SOURCE_PATH, source);
     // 22050 Hz, the default, is no Opus rate: refused before anything is written.
     SetField(*window, IDC_OUTPUT_PATH, files.File("song.opus"));
@@ -146,17 +146,6 @@ TEST_F(IdleWindow, TheOutputsNameGivesItsFormatAndARateItCannotHoldIsRefused) {
     EXPECT_EQ(QDir(QString::fromStdString(files.Path().string())).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("source.wav")});
     ExpectIdleControls(*window);
-
-    messages.Clear();
-    SetField(*window, IDC_OUTPUT_PATH, files.File("song.flac"));
-    Button(*window, IDC_SAVE)->click();
-    ASSERT_TRUE(apptest::WaitUntil([&] { return !messages.Texts().isEmpty(); }));
-    EXPECT_EQ(messages.Texts(), QStringList{Text(messages::kConversionFinished)});
-    const apptest::WavContents saved = apptest::ReadTestWav(files.File("song.flac"));
-    ASSERT_TRUE(saved.opened);
-    ASSERT_EQ(saved.frames, 30000);
-    EXPECT_NEAR(saved.samples[0], 0.25, 1e-4);
-    EXPECT_NEAR(saved.samples.back(), -0.5, 1e-4);
 }
 
 TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {

@@ -1,7 +1,7 @@
-// Sources in other formats than integer-PCM WAV, decoded with libsndfile. The
-// encoded files are made here, with libsndfile, from the same samples as a WAV
-// built byte by byte: a lossless one must save exactly the WAV's bytes, a
-// lossy one must decode to about the right sound and length.
+// Sources in other formats than integer-PCM WAV, decoded with FFmpeg. The
+// encoded files are made here (with libsndfile, or ffmpeg) from the same
+// samples as a WAV: a lossless one must save exactly the WAV's bytes, a lossy
+// one must decode to about the right sound and length, a cut one must fail.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <limits>
 #include <numbers>
 
-#include "support/decode_whole.h"
+#include "support/sound_tools.h"
 #include "support/sndfile_read.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
@@ -214,6 +214,35 @@ TEST_F(DecodedSaveTest, AStreamEndingWhereABlockEndsIsStillFlushed) {
     ASSERT_TRUE(saved.opened);
     EXPECT_EQ(saved.info.frames, length);
     EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), 3) << "one data block, then two of silence";
+}
+
+TEST_F(DecodedSaveTest, AlacAndPcmInMovSaveTheWavsBytesAndCutOrSilentFilesFail) {
+    const std::string tone = dir.Path("tone.wav");
+    const auto make = [&](const std::string& name, const std::string& options) {
+        EXPECT_TRUE(RunTool("ffmpeg -v error " + options + " " + dir.Path(name)));
+        return dir.Path(name);
+    };
+    ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 -b 16 " + tone + " synth 3 sine 441 gain -6.02"));
+    Bytes expected;
+    Bytes saved;
+    ASSERT_EQ(Save(tone, {2, 22050, 16}, expected), 1);
+    for (const std::string& lossless :
+         {make("alac.m4a", "-i " + tone + " -c:a alac"), make("pcm.mov", "-i " + tone + " -c:a pcm_s16le")}) {
+        EXPECT_EQ(Save(lossless, {2, 22050, 16}, saved), 1) << lossless;
+        EXPECT_TRUE(saved == expected) << lossless;
+    }
+    // Cut in the middle of its sound: a read failure, and no output.
+    const std::string cut = make("cut.m4a", "-i " + tone + " -c:a aac -movflags +faststart");
+    ASSERT_EQ(truncate(cut.c_str(), static_cast<off_t>(std::filesystem::file_size(cut) / 2)), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Save(cut, {2, 22050, 16}, saved), static_cast<long>(JobEnd::ReadFailed));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot decode the source " + cut), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.wav")));
+    const std::string silent = make("silent.mp4", "-f lavfi -i testsrc=size=64x48:rate=10 -t 2 -c:v mpeg4");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Save(silent, {2, 22050, 16}, saved), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zarevo engine: cannot open the source " + silent + ": it holds no sound (no audio stream)\n");
 }
 
 /// Descriptors this process holds open.

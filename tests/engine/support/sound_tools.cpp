@@ -1,10 +1,14 @@
-// Fetching a decoded source to its end.
-#include "decode_whole.h"
+// Making test files with the command-line tools; fetching a decoded source
+// to its end.
+#include "sound_tools.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "source_file.h"
 #include "wave_file.h"
+
+bool RunTool(const std::string& command) { return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0; }
 
 DecodedWhole DecodeWhole(const std::string& path) {
     DecodedWhole decoded;

@@ -1,10 +1,15 @@
-// Decoding a whole source through the engine's SourceFile, as a job fetches
-// it, to check a decoder's length and sound.
+// Test files as users have them, made with ffmpeg, lame and sox; and a whole
+// source decoded through the engine's SourceFile, as a job fetches it, to
+// check a decoder's length and sound.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+/// Runs a shell command that makes a test file, its output silenced; true
+/// when it succeeded.
+bool RunTool(const std::string& command);
 
 struct DecodedWhole {
     bool opened = false;
