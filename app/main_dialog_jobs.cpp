@@ -13,6 +13,7 @@
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
+#include "output_kind.h"
 #include "play_start_input.h"
 #include "wave_file.h"
 
@@ -143,6 +144,16 @@ bool CMainDialog::StartJob(bool saving) {
     const int rate = saving ? ResolveRate(saveFormat_) : ResolveRate(playback_);
     const int bits = saving ? saveFormat_.bits : playback_.bits;
     const int device = saving ? -1 : playback_.device;
+
+    // A rate the output's format cannot hold is refused before anything
+    // starts; WAV takes every rate the engine accepts.
+    const OutputKind kind = OutputKindOf(outputPath);
+    if (saving && kind != OutputKind::Wav && !KindHoldsRate(kind, rate)) {
+        ShowMessage(this, QString::fromUtf8(messages::kRateNotHeldFormat)
+                              .arg(QString::fromUtf8(KindName(kind)), QString::number(rate),
+                                   QString::fromStdString(ValidRatesText(kind))));
+        return false;
+    }
 
     WaitCursor cursor;
     if (!engine_ || !engine_->PrepareJob(plugins_.Modules(), sourcePath, outputPath, channels, rate, bits,

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "output_file.h"
+#include "output_sink.h"
 
 /// Size of the header WavWriter writes before the samples.
 inline constexpr int WavHeaderBytes = 44;
@@ -19,14 +20,6 @@ inline constexpr int WavHeaderBytes = 44;
 /// Most data bytes a WAV file can describe: its RIFF size (data + 36) is a
 /// 32-bit field.
 inline constexpr std::int64_t WavMaxDataBytes = 0xFFFFFFFFLL - 36;
-
-/// What became of one appended block.
-enum class WriteStatus {
-    Written,    ///< all of it
-    SizeLimit,  ///< only the whole frames that still fit the WAV size fields
-    DiskFull,   ///< nothing of it: no space left on the output's file system
-    Failed,     ///< nothing of it: any other write error
-};
 
 /// Test seams shared by every writer of the process, read by Begin. Set them
 /// only while no save runs.
@@ -37,11 +30,11 @@ struct WavWriterSeams {
 };
 void SetWavWriterSeams(const WavWriterSeams& seams);
 
-class WavWriter {
+class WavWriter : public OutputSink {
 public:
     WavWriter() = default;
     /// Discards a file that was neither published nor discarded.
-    ~WavWriter();
+    ~WavWriter() override;
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
@@ -49,23 +42,23 @@ public:
     /// paths, links, permissions) and writes the header for integer PCM of
     /// the given format with both sizes 0. False, with nothing left behind,
     /// on failure.
-    bool Begin(const std::string& path, int channels, int rate, int bits);
+    bool Begin(const std::string& path, int channels, int rate, int bits) override;
     /// Appends one block of whole frames and patches the sizes. After any
     /// result but Written the file is closed to further data: later appends
     /// write nothing and repeat that result.
-    WriteStatus Append(std::span<const std::uint8_t> bytes);
+    WriteStatus Append(std::span<const std::uint8_t> bytes) override;
     /// Makes the file the output, synced to the disk (OutputFile::Publish).
     /// False, with nothing published and the output as it was, on failure.
-    bool Publish();
+    bool Publish() override;
     /// Drops the file; the output stays as it was.
-    void Discard();
+    void Discard() override;
     /// [any thread] For a job whose worker will not come back (the program
     /// is ending while a plug-in holds it): the file as it stands, valid up
     /// to its last whole block, becomes the output. Later appends write
     /// nothing; the worker's own Publish or Discard then leaves it alone.
-    void PublishAbandoned();
+    void PublishAbandoned() override;
     /// [any thread] The same, dropping the file instead.
-    void DiscardAbandoned();
+    void DiscardAbandoned() override;
 
     /// Bytes of sample data written so far.
     std::int64_t DataBytes() const { return dataBytes_; }

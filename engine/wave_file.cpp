@@ -81,8 +81,8 @@ CWaveFile::~CWaveFile() {
     ReleaseOutputBuffers();
 }
 
-std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
-std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
+std::int64_t CWaveFile::Consumed() const { return source_.ProgressDone(); }
+std::int64_t CWaveFile::DataSize() const { return source_.ProgressWhole(); }
 int CWaveFile::State() const { return state_.load(); }
 bool CWaveFile::Flushing() const { return producer_.Flushing(); }
 
@@ -237,9 +237,9 @@ void CWaveFile::Abandon() {
     LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
     if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
         if (publishOnlyCompleted_) {
-            writer_.DiscardAbandoned();
+            sink_.load()->DiscardAbandoned();
         } else {
-            writer_.PublishAbandoned();
+            sink_.load()->PublishAbandoned();
         }
     }
     worker_.detach();

@@ -19,9 +19,11 @@
 #include "grow_buffer.h"
 #include "job_end.h"
 #include "message_queue.h"
+#include "output_kind.h"
 #include "plugin_binding.h"
 #include "post_to_window.h"
 #include "source_file.h"
+#include "encoded_writer.h"
 #include "wav_writer.h"
 #include "wave_messages.h"
 #include "wave_out.h"
@@ -82,12 +84,18 @@ public:
     void SetWaitHook(std::function<bool()> hook);
     static constexpr std::chrono::milliseconds kWaitHookDelay{100};
 
+    /// [window] Between jobs: the quality of the lossy outputs (.ogg, .oga,
+    /// .opus, .mp3) that later saves write, MinEncoderQuality (smallest file)
+    /// to MaxEncoderQuality (best sound); DefaultEncoderQuality until set.
+    void SetSaveQuality(int quality) { saveQuality_ = quality; }
+
     /// [window] After PrepareJob returned false: the chain position of the
     /// plug-in whose Constructer threw, or -1 when no plug-in failed.
     int PluginFailedAtOpen() const;
 
     /// [any thread] Progress of the running job: source data fetched so far,
-    /// and the source's whole data (bytes of a WAV, frames of a decoded file).
+    /// and the source's whole data (bytes of a WAV's data; for a decoded
+    /// file, bytes of the file up to where its decoding has reached).
     std::int64_t Consumed() const;
     std::int64_t DataSize() const;
     /// [any thread] The state word, one of WaveStateValue.
@@ -109,6 +117,8 @@ private:
     void Dispatch(const WorkerMessage& message);
     void HandleOpen();
     void HandleSave();
+    /// The sink for the output's name: the one place a save's format is chosen.
+    OutputSink& SinkForOutput();
     /// Produces the next block of the running job into `out` (see BlockProducer).
     bool ProduceBlock(PcmBlock& out);
     /// Why ProduceBlock returned false: Completed when the data ran out, or
@@ -205,6 +215,7 @@ private:
     int blockFrames_ = SourceBlockFrames;
     int playbackDevice_ = -1;
     bool publishOnlyCompleted_ = false;  // set between jobs only
+    int saveQuality_ = DefaultEncoderQuality;
     std::string sourcePath_;
     std::string outputPath_;
     PluginEntryLists plugins_;
@@ -214,6 +225,10 @@ private:
     SourceFile source_;
     BlockProducer producer_;
     WavWriter writer_;
+    EncodedWriter encoded_;
+    // The sink of the running save (writer_ or encoded_): set by the worker
+    // before the save starts, read by Abandon on the window thread.
+    std::atomic<OutputSink*> sink_{&writer_};
 
     MessageQueue queue_;
     LockFreeRing<WaveOutHeader, 8> buffersDone_;

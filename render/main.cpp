@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "output_kind.h"
 #include "plugin_scan.h"
 #include "plugin_set.h"
 #include "render_job.h"
@@ -60,6 +61,12 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     if (NameTheSameFile(options.input, options.output)) {
         return Fail("OUTPUT must not be INPUT (" + options.input + "): give another file name", kUsageError);
     }
+    const OutputKind kind = OutputKindOf(options.output);
+    if (!KindHoldsRate(kind, options.rate)) {
+        return Fail(std::string(KindName(kind)) + " cannot hold " + std::to_string(options.rate) +
+                        " Hz; give --rate one of: " + ValidRatesText(kind) + " Hz",
+                    kUsageError);
+    }
     if (access(options.input.c_str(), R_OK) != 0) {
         return Fail(options.input + ": cannot be read: " + std::strerror(errno), kFailed);
     }
@@ -73,6 +80,7 @@ int Render(const RenderOptions& options, const RenderPlugins& plugins) {
     request.channels = options.channels;
     request.rate = options.rate;
     request.bits = options.bits;
+    request.quality = options.quality;
     if (!options.quiet && isatty(STDERR_FILENO)) request.progressLabel = options.input;
     RenderResult result;
     result.interruptSignal = CaughtInterrupt();

@@ -197,6 +197,7 @@ RenderResult RunRender(const RenderRequest& request) {
     engine->PublishOnlyCompletedSaves(true);
     InterruptGrace grace;
     engine->SetWaitHook([&grace] { return grace.KeepWaiting(); });
+    engine->SetSaveQuality(request.quality);
 
     RunSave(*engine, request, inbox, grace, result);
     if (!engine->QuitWorker()) {

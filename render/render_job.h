@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "output_kind.h"
+
 struct RenderRequest {
     std::vector<void*> modules;  ///< the chain, in order
     std::string input;
@@ -14,6 +16,7 @@ struct RenderRequest {
     int channels = 2;
     int rate = 22050;
     int bits = 16;
+    int quality = DefaultEncoderQuality;  ///< of a lossy output
     /// Shown before the percentage; empty for no progress display.
     std::string progressLabel;
 };

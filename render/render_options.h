@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "output_kind.h"
+
 struct RenderOptions {
     bool help = false;
     bool version = false;
@@ -20,6 +22,8 @@ struct RenderOptions {
     int rate = 22050;
     int channels = 2;
     int bits = 16;
+    /// Quality of a lossy OUTPUT (.ogg, .oga, .opus, .mp3), 0 to 10.
+    int quality = DefaultEncoderQuality;
     std::string input;
     std::string output;
 };

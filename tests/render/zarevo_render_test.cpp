@@ -133,6 +133,10 @@ TEST(ZarevoRender, UsageErrorsExitWithTwoNamingWhatIsValid) {
         {{"--preset", "no-such-preset", input, output}, "--preset: no preset 'no-such-preset'"},
         {{input, input}, "OUTPUT must not be INPUT"},
         {{input, files.Path("link.wav")}, "OUTPUT must not be INPUT"},
+        {{"--quality", "11", input, output}, "--quality takes a whole number from 0 (smallest file) to 10"},
+        {{input, files.Path("out.opus")},
+         "Opus cannot hold 22050 Hz; give --rate one of: 8000, 12000, 16000, 24000, "
+         "48000 Hz"},
 #if ZAREVO_HAVE_SHIPPED_PLUGINS
         {{"--set", "original.Pitch=1", input, output}, "valid: original.PitchOctaves, original.SpeedExponent,"},
         {{"--set", "original.PitchOctaves=2", input, output}, "give a number from -1 to 1"},
@@ -376,6 +380,42 @@ TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
     // The reset preset is there to undo what this test set in the libraries.
     const ZarevoPreset* reset = FindPreset(original, "reset");
     for (int i = 0; i < original->parameterCount; ++i) original->parameters[i].set(reset->values[i]);
+}
+
+TEST(ZarevoRender, TheReadmeRecipeForParallelRendersEveryFile) {
+    // The README's GNU parallel line, with this machine (-S :) in place of
+    // the file of ssh logins.
+    std::istringstream readme(ReadBytes(ZAREVO_SOURCE_DIR "/README.md"));
+    std::string recipe;
+    for (std::string line; std::getline(readme, line);) {
+        if (recipe.empty() && line.rfind("parallel --sshloginfile", 0) != 0) continue;
+        recipe += line + "\n";
+        if (line.empty() || line.back() != '\\') break;
+    }
+    const std::size_t logins = recipe.find("--sshloginfile machines");
+    ASSERT_NE(logins, std::string::npos) << "no parallel recipe in the README";
+    recipe.replace(logins, std::string("--sshloginfile machines").size(), "-S :");
+
+    TempDir files;
+    fs::create_directory(files.Path("music"));
+    const long lengths[] = {44100, 66150, 88200};
+    for (const long frames : lengths) {
+        WriteTone(files.Path("music/" + std::to_string(frames) + ".wav"), 441, 44100, frames);
+    }
+    const std::string bin = fs::path(ZAREVO_RENDER_PROGRAM).parent_path().string();
+    const Finished run = RunRenderer(
+        {"-c", "cd '" + files.Path("") + "' && PATH='" + bin + "':\"$PATH\" HOME=\"$PWD\" " + recipe}, {}, "/bin/sh");
+    ASSERT_EQ(run.exitStatus, 0) << recipe << run.stderrText;
+    // Each result is the file a render of its own writes.
+    for (const long frames : lengths) {
+        const std::string name = std::to_string(frames);
+        const Finished alone = RunRenderer(
+            {"-q", "--preset", "fast-listen", files.Path("music/" + name + ".wav"), files.Path(name + "-alone.wav")});
+        ASSERT_EQ(alone.exitStatus, 0) << alone.stderrText;
+        const std::string fast = ReadBytes(files.Path(name + "-fast.wav"));
+        EXPECT_GT(fast.size(), 44u) << name;
+        EXPECT_TRUE(fast == ReadBytes(files.Path(name + "-alone.wav"))) << name;
+    }
 }
 
 #endif
