@@ -23,6 +23,9 @@ QByteArray ShowFileDialog(QWidget* parent, FileChoiceKind kind, const QString& f
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setNameFilters(FileDialogFilters(kind));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
+    // A name typed without an extension gets the chosen format's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOfFilter(filter)); });
     if (!folder.isEmpty()) dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted) return {};
     // A URL keeps the name's bytes where the platform's dialog hands them
@@ -43,8 +46,26 @@ QStringList FileDialogFilters(FileChoiceKind kind) {
     // where "*.*" would hide them.
     const QString wave = QStringLiteral("waveファイル(*.wav)");
     const QString all = QStringLiteral("全てのファイル(*)");
-    if (kind == FileChoiceKind::SaveOutput) return {wave, all};
-    return {QStringLiteral("音声ファイル(*.wav *.flac *.ogg *.oga *.opus *.mp3 *.aif *.aiff *.w64 *.caf)"), wave, all};
+    if (kind == FileChoiceKind::SaveOutput) {
+        return {wave,
+                QStringLiteral("FLACファイル(*.flac)"),
+                QStringLiteral("Ogg Vorbisファイル(*.ogg *.oga)"),
+                QStringLiteral("Opusファイル(*.opus)"),
+                QStringLiteral("MP3ファイル(*.mp3)"),
+                all};
+    }
+    return {QStringLiteral("音声ファイル(*.wav *.flac *.ogg *.oga *.opus *.mp3 *.m4a *.aac *.wma *.aif *.aiff *.w64 "
+                           "*.caf *.mka *.ac3)"),
+            QStringLiteral("動画ファイル(*.mp4 *.m4v *.mkv *.webm *.mov *.avi *.wmv *.flv *.mpg *.mpeg *.ts)"), wave,
+            all};
+}
+
+QString SuffixOfFilter(const QString& filter) {
+    const qsizetype star = filter.indexOf(QStringLiteral("*."));
+    if (star < 0) return QStringLiteral("wav");
+    qsizetype end = star + 2;
+    while (end < filter.size() && filter[end].isLetterOrNumber()) ++end;
+    return filter.mid(star + 2, end - star - 2);
 }
 
 FileChooser SetFileChooser(FileChooser chooser) { return std::exchange(CurrentChooser(), std::move(chooser)); }

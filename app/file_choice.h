@@ -18,10 +18,14 @@ enum class FileChoiceKind {
 /// including its last "/", or the whole text when it has none. No length limit.
 QString FolderForFileDialog(const QString& fieldText);
 
-/// The dialog's filters: for a source, every sound file the engine reads,
-/// then WAV files, then all files; for the output, which is always WAV, WAV
-/// files and all files.
+/// The dialog's filters: for a source, the sound files and the videos the
+/// engine reads, then WAV files, then all files; for the output, each format
+/// a save writes (WAV first), then all files (saved as WAV).
 QStringList FileDialogFilters(FileChoiceKind kind);
+
+/// The extension a name typed without one gets under `filter`: the filter's
+/// first pattern's ("flac" for "FLACファイル(*.flac)"), "wav" for all files.
+QString SuffixOfFilter(const QString& filter);
 
 /// Shows the dialog over `parent`, starting in `folder` (when not empty), and
 /// returns the chosen full path as the file system's bytes, or an empty array

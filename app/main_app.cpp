@@ -2,8 +2,10 @@
 #include "main_app.h"
 
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
 
+#include "close_signals.h"
 #include "main_dialog.h"
 #include "messages.h"
 #include "plugin_scan.h"
@@ -16,6 +18,13 @@ int CMainApp::Run() {
     {
         CMainDialog window(ProgramFolder());
         window.exec();
+    }
+    if (const int signal = CloseSignals::Caught()) {
+        // Closed for a signal, with the save's file in place: the process
+        // ends by that signal, so whoever sent it sees it obeyed.
+        std::fflush(nullptr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
     }
     if (CMainDialog::WorkerAbandoned()) {
         // A plug-in still holds the worker: the normal exit would destroy

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -25,6 +26,7 @@
 #include <exception>
 
 #include "about_dialog.h"
+#include "close_signals.h"
 #include "file_choice.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
@@ -73,6 +75,7 @@ CMainDialog::CMainDialog(const std::string& pluginFolder, QWidget* parent) : QDi
     connect(aboutKey, &QShortcut::activated, this, &CMainDialog::ShowAbout);
 
     setWindowIcon(ApplicationIcon());
+    new CloseSignals([this](int) { CloseForSignal(); }, this);
     StartEngine();
     CreateEffectTabs(pluginFolder);
     CreatePositionRow();
@@ -206,12 +209,12 @@ void CMainDialog::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainDialog::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
     // Only the first dropped file counts; it replaces the source path even
     // while a job runs, which keeps the path it started with.
-    // The URL's own bytes, not its text: a name that is not UTF-8 stays whole.
-    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-    sourcePath_.SetBytes(LocalPathBytes(urls.front()));
+    // The drop's own bytes, not its text: a name that is not UTF-8 stays whole.
+    const QByteArray path = DroppedPathBytes(*event->mimeData());
+    if (path.isEmpty()) return;
+    sourcePath_.SetBytes(path);
     event->acceptProposedAction();
 }
 
@@ -221,6 +224,10 @@ namespace {
 /// all: the process ends within 5 s of the close even if the plug-in never
 /// returns.
 constexpr std::chrono::milliseconds kShutDownLimit{4000};
+/// The same after a closing signal: a logout or a service manager gives a
+/// program a few seconds before it kills it, and the save's file must be in
+/// place by then.
+constexpr std::chrono::milliseconds kSignalShutDownLimit{2000};
 
 bool WorkerWasAbandoned = false;
 
@@ -236,10 +243,21 @@ void PinLibraries(const PluginHost& plugins) {
 
 bool CMainDialog::WorkerAbandoned() { return WorkerWasAbandoned; }
 
+void CMainDialog::CloseForSignal() {
+    closedBySignal_ = true;
+    // A message box or another dialog open over the window runs its own
+    // event loop, which would hold the window's close behind it.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog != this && dialog->isVisible()) dialog->reject();
+    }
+    done(QDialog::Rejected);
+}
+
 void CMainDialog::ShutDown() {
     if (shutDown_) return;
     shutDown_ = true;
-    shutDownDeadline_ = std::chrono::steady_clock::now() + kShutDownLimit;
+    shutDownDeadline_ = std::chrono::steady_clock::now() + (closedBySignal_ ? kSignalShutDownLimit : kShutDownLimit);
     progressTimer_->stop();
     // A stop that ran out of time, or a job already stopping, is no failure
     // to show here: the worker is ended below.

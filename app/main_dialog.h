@@ -108,6 +108,9 @@ private:
     /// engine any more.
     void AfterEngineWait(std::function<void()> action);
     void ShutDown();
+    /// SIGTERM, SIGHUP or SIGINT: closes the dialogs over the window, then
+    /// the window, as the close button does.
+    void CloseForSignal();
     int ProgressPercentNow() const;
 
     // Listening (main_dialog_listening.cpp): the position row, its keys,
@@ -146,7 +149,10 @@ private:
     QTimer* sourceLengthTimer_ = nullptr;  // reads the length once typing pauses
     SourceLength sourceLength_;
     bool shutDown_ = false;
+    bool closedBySignal_ = false;  // shut-down then waits less for a held worker
     std::chrono::steady_clock::time_point shutDownDeadline_;
     bool insideEngineWait_ = false;  // the wait hook is handling events
     bool closeRequested_ = false;    // closing was asked for during a wait
+    bool startingPlay_ = false;      // a play's start is waited on: see PlayStartInput
+    bool stopPressedWhileStarting_ = false;
 };

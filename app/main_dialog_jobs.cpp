@@ -13,6 +13,8 @@
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
+#include "output_kind.h"
+#include "play_start_input.h"
 #include "wave_file.h"
 
 namespace {
@@ -85,13 +87,30 @@ void CMainDialog::OnPlayClicked() {
             ShowMessage(this, messages::kStopPlayFailed);
         }
         return;
-    case JOB_IDLE:
-        if (StartJob(false)) {
-            jobState_ = JOB_PLAYING;
-            FollowPlay();
-            RefreshControls();
+    case JOB_IDLE: {
+        // The button's press during the start is the stop it reads once the
+        // play has started: the engine ends the start after the plug-in call
+        // in progress, or, pressed in its last moment, the play is stopped
+        // as soon as it has started.
+        stopPressedWhileStarting_ = false;
+        startingPlay_ = true;
+        bool started = false;
+        {
+            PlayStartInput input(playButton_, [this] {
+                stopPressedWhileStarting_ = true;
+                if (engine_) engine_->StopPlayStart();
+            });
+            started = StartJob(false);
         }
+        startingPlay_ = false;
+        const bool stopFailed =
+            started && stopPressedWhileStarting_ && !engine_->StopPlay() && engine_->State() != WS_IDLE;
+        jobState_ = started && (!stopPressedWhileStarting_ || stopFailed) ? JOB_PLAYING : JOB_IDLE;
+        if (jobState_ == JOB_PLAYING) FollowPlay();
+        RefreshControls();
+        if (stopFailed) ShowMessage(this, messages::kStopPlayFailed);
         return;
+    }
     }
 }
 
@@ -128,6 +147,16 @@ bool CMainDialog::StartJob(bool saving) {
     const int bits = saving ? saveFormat_.bits : playback_.bits;
     const int device = saving ? -1 : playback_.device;
 
+    // A rate the output's format cannot hold is refused before anything
+    // starts; WAV takes every rate the engine accepts.
+    const OutputKind kind = OutputKindOf(outputPath);
+    if (saving && kind != OutputKind::Wav && !KindHoldsRate(kind, rate)) {
+        ShowMessage(this, QString::fromUtf8(messages::kRateNotHeldFormat)
+                              .arg(QString::fromUtf8(KindName(kind)), QString::number(rate),
+                                   QString::fromStdString(ValidRatesText(kind))));
+        return false;
+    }
+
     WaitCursor cursor;
     if (!engine_ || !engine_->PrepareJob(plugins_.Modules(), sourcePath, outputPath, channels, rate, bits,
                                          SourceBlockFrames, device)) {
@@ -142,10 +171,13 @@ bool CMainDialog::StartJob(bool saving) {
         }
         return false;
     }
+    if (!saving && stopPressedWhileStarting_) return false;  // pressed while the plug-ins opened
     if (!saving) PrepareListening();
     const bool started = saving ? engine_->StartSave() : engine_->StartPlay();
     cursor.Restore();
-    if (!started && !closeRequested_) ShowMessage(this, texts.startFailed);
+    if (!started && !closeRequested_ && !(stopPressedWhileStarting_ && !saving)) {
+        ShowMessage(this, texts.startFailed);
+    }
     return started;
 }
 
@@ -199,7 +231,9 @@ bool CMainDialog::KeepWaitingForEngine() {
         AfterEngineWait([] { QApplication::restoreOverrideCursor(); });
     }
     insideEngineWait_ = true;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // While a play starts, input goes to PlayStartInput, which keeps it
+    // from the controls; any other wait holds input back.
+    QCoreApplication::processEvents(startingPlay_ ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     insideEngineWait_ = false;
     return !closeRequested_;
 }

@@ -28,6 +28,11 @@ inline constexpr char kDiskFull[] = "ディスクがいっぱいのため、変�
 inline constexpr char kSizeLimitReached[] = "WAVファイルの大きさの上限(4GB)に達したため、そこまでを保存しました";
 /// %1 is the plug-in's tab caption.
 inline constexpr char kPluginFailedFormat[] = "プラグイン「%1」でエラーが起きたため、処理を中止しました";
+/// %1 is the output format's name, %2 the chosen rate, %3 the rates it holds.
+inline constexpr char kRateNotHeldFormat[] =
+    "%1 のファイルは %2 Hz では保存できません。\n"
+    "使えるサンプリングレート: %3 Hz\n\n"
+    "保存の「詳細」でレートを選び直してください。";
 inline constexpr char kDeviceLost[] = "サウンドデバイスが使えなくなったため、再生を停止しました";
 
 /// The title of every message box: the program's name.

@@ -2,10 +2,13 @@
 #include "path_field.h"
 
 #include <dirent.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QUrl>
 
 namespace {
@@ -33,7 +36,47 @@ QByteArray UniqueEntryShownAs(const QByteArray& folder, const QString& shown) {
     return matches == 1 ? found : QByteArray();
 }
 
+/// True when `host`, from a file URI, names this machine.
+bool IsLocalHost(const QByteArray& host) {
+    if (host.isEmpty() || host.compare("localhost", Qt::CaseInsensitive) == 0) return true;
+    char name[HOST_NAME_MAX + 1] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 && host.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+/// The path of a "file:" URI as bytes; empty for any other URI.
+QByteArray FileUriPathBytes(QByteArray uri) {
+    if (uri.left(5).compare("file:", Qt::CaseInsensitive) != 0) return {};
+    uri.remove(0, 5);
+    if (uri.startsWith("//")) {
+        const qsizetype pathStart = uri.indexOf('/', 2);
+        if (pathStart < 0 || !IsLocalHost(uri.mid(2, pathStart - 2))) return {};
+        uri.remove(0, pathStart);
+    }
+    // A query or fragment is no part of the name ('?' and '#' in a name are
+    // percent-encoded by every sender).
+    qsizetype cut = uri.size();
+    for (const char mark : {'?', '#'}) {
+        const qsizetype at = uri.indexOf(mark);
+        if (at >= 0 && at < cut) cut = at;
+    }
+    return uri.startsWith('/') ? QByteArray::fromPercentEncoding(uri.left(cut)) : QByteArray();
+}
+
 }  // namespace
+
+QByteArray DroppedPathBytes(const QMimeData& data) {
+    const QByteArray list = data.data(QStringLiteral("text/uri-list"));
+    if (list.isEmpty()) {
+        const QList<QUrl> urls = data.urls();
+        return urls.isEmpty() ? QByteArray() : LocalPathBytes(urls.front());
+    }
+    for (const QByteArray& line : list.split('\n')) {
+        const QByteArray uri = line.trimmed();
+        if (uri.isEmpty() || uri.startsWith('#')) continue;  // RFC 2483 comment lines
+        return FileUriPathBytes(uri);
+    }
+    return {};
+}
 
 QByteArray LocalPathBytes(const QUrl& url) {
     if (!url.isLocalFile()) return {};

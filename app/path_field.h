@@ -8,12 +8,20 @@
 #include <QString>
 
 class QLineEdit;
+class QMimeData;
 class QUrl;
 
 /// The path of a local file URL as the file system's bytes: the URL's
 /// percent-encoded path decoded byte for byte, so a name that is not UTF-8
 /// survives. Empty when the URL is not a local file.
 QByteArray LocalPathBytes(const QUrl& url);
+
+/// The path of the first local file in a drop, as the file system's bytes.
+/// Read from the drop's raw "text/uri-list" bytes and percent-decoded here,
+/// so that neither the platform's conversion nor a URL parser can replace a
+/// name that is not UTF-8 (encoded or sent as raw bytes) with U+FFFD. Empty
+/// when the first entry is no local file.
+QByteArray DroppedPathBytes(const QMimeData& data);
 
 /// `path`, with each part that names nothing under its own bytes but shows a
 /// character that stands for undecodable bytes (U+FFFD) replaced by the one

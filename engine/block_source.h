@@ -1,6 +1,6 @@
 // What block production reads: a source of interleaved integer PCM frames,
 // fetched one block at a time. The engine's own RIFF reader and the
-// libsndfile decoder both provide it, so the conversion, the plug-in chain and
+// FFmpeg decoder both provide it, so the conversion, the plug-in chain and
 // the encoding behind them are the same for every kind of file.
 #pragma once
 

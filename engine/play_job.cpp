@@ -59,15 +59,22 @@ void CWaveFile::HandlePlay() {
     // last block has played.
     JobEnd failure = JobEnd::Completed;
     std::uintptr_t failedPlugin = 0;
+    const auto startStopped = [this] { return state_.load() == WS_STOPPING_PLAY; };
     if (!StartRun(start, false, failedPlugin)) {
         failure = JobEnd::PluginFailed;
     }
-    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed; ++i) {
+    for (std::size_t i = 0; i < playHeaders_.size() && failure == JobEnd::Completed && !startStopped(); ++i) {
         if (!FillPlayBlock(i)) {
             failure = EndOfBlocks(failedPlugin);
         }
     }
 
+    if (startStopped()) {
+        // The window stopped the start (StopPlayStart): nothing is heard.
+        CallDestructers();
+        state_.store(WS_IDLE);
+        return;
+    }
     auto bufferDone = [](void* instance, WaveOutHeader* header) {
         static_cast<CWaveFile*>(instance)->PostBufferDoneFromAudioThread(header);
     };
@@ -83,7 +90,10 @@ void CWaveFile::HandlePlay() {
         waveOut_.Write(&header);
     }
     waveOut_.Restart();
-    EnterRunningState(WS_PLAYING);
+    if (!EnterRunningState(WS_PLAYING)) {
+        HandleStopPlay();  // stopped in the last moment of the start
+        return;
+    }
     if (failure != JobEnd::Completed) {
         EndPlay(failure, failedPlugin);  // a job that started and failed at once
     }

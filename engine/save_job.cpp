@@ -1,5 +1,6 @@
-// The save job: the whole conversion of the source into a new WAV file runs
-// inside the one handler of WM_WAVE_SAVE. The window stops it through the
+// The save job: the whole conversion of the source into a new file (WAV, or
+// the format the output's name gives) runs inside the one handler of
+// WM_WAVE_SAVE. The window stops it through the
 // state word, which the loop tests before every block.
 #include "failure_log.h"
 #include "output_buffers.h"
@@ -20,6 +21,13 @@ JobEnd JobEndOf(WriteStatus status) {
 
 }  // namespace
 
+OutputSink& CWaveFile::SinkForOutput() {
+    const OutputKind kind = OutputKindOf(outputPath_);
+    if (kind == OutputKind::Wav) return writer_;
+    encoded_.Choose(kind, saveQuality_);
+    return encoded_;
+}
+
 void CWaveFile::HandleSave() {
     producer_.StartJob([this] { return state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load(); });
     StartSavePassage();
@@ -32,7 +40,9 @@ void CWaveFile::HandleSave() {
         state_.store(WS_IDLE);
         return;
     }
-    if (!writer_.Begin(outputPath_, format_.channels, format_.rate, format_.bits)) {
+    OutputSink& sink = SinkForOutput();
+    sink_.store(&sink);
+    if (!sink.Begin(outputPath_, format_.channels, format_.rate, format_.bits)) {
         state_.store(WS_IDLE);
         return;
     }
@@ -50,7 +60,7 @@ void CWaveFile::HandleSave() {
             end = EndOfBlocks(failedPlugin);
             break;
         }
-        const WriteStatus written = writer_.Append(block.View());
+        const WriteStatus written = sink.Append(block.View());
         if (written != WriteStatus::Written) {
             end = JobEndOf(written);
             break;
@@ -59,11 +69,15 @@ void CWaveFile::HandleSave() {
     CallDestructers();
     NoteEndFailures(end, failedPlugin);
     // A finished, stopped or size-limited file becomes the output; after a
-    // failure the output stays as it was before the job.
-    const bool keep = end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
+    // failure the output stays as it was before the job. A caller that takes
+    // only completed saves gets no output once it asked to stop.
+    const bool stopAsked = state_.load() == WS_STOP_SAVE_REQUESTED || quitRequested_.load();
+    const bool keep = publishOnlyCompleted_
+                          ? end == JobEnd::Completed && !stopAsked
+                          : end == JobEnd::Completed || end == JobEnd::Stopped || end == JobEnd::SizeLimit;
     if (!keep) {
-        writer_.Discard();
-    } else if (!writer_.Publish()) {
+        sink.Discard();
+    } else if (!sink.Publish()) {
         end = JobEnd::WriteFailed;
     }
     block.Release();

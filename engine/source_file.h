@@ -1,6 +1,6 @@
 // The job's source file, whatever its format: integer-PCM RIFF/WAVE goes to
 // the engine's own reader (with its rules and mends), every other file to the
-// libsndfile decoder. Block production and progress read the one that took it.
+// FFmpeg decoder. Block production and progress read the one that took it.
 #pragma once
 
 #include <atomic>
@@ -14,9 +14,9 @@ class SourceFile : public BlockSource {
 public:
     /// Closes any open source, then opens `path`: a file that begins as RIFF
     /// "WAVE" first with the own reader, then (like every other file)
-    /// through the decoder, which refuses integer-PCM WAV so that a WAV the
-    /// own reader refuses stays refused. The decoder's reason for a refusal
-    /// is logged on stderr in one line.
+    /// through the decoder, except integer PCM (tag 1) in RIFF, so that a WAV
+    /// the own reader refuses stays refused. The reason for a refusal is
+    /// logged on stderr in one line.
     bool Open(const std::string& path);
     void Close();
     /// True when the decoder took the open source.
@@ -35,6 +35,12 @@ public:
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override { return Active().FetchBlock(frames, raw); }
     bool SeekToFrame(std::int64_t frame) override { return Active().SeekToFrame(frame); }
     bool ReadFailed() const override { return Active().ReadFailed(); }
+
+    /// [any thread] The progress of the running job as a part of a whole:
+    /// bytes of a WAV's data, or, for a decoded file (whose length in frames
+    /// shows only at its end), where its decoding has reached in the file.
+    std::int64_t ProgressDone() const;
+    std::int64_t ProgressWhole() const;
 
 private:
     BlockSource& Active() const { return *active_.load(); }

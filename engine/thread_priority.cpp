@@ -1,3 +1,4 @@
+// The worker's raised priority during a play, and its return afterwards.
 #include "thread_priority.h"
 
 #include <sys/resource.h>
@@ -14,14 +15,23 @@ namespace {
 /// sound and the refills on time without starving the desktop.
 constexpr int kRaisedSteps = 5;
 
+/// What RaiseThreadPriority returns when it could not read the priority (and
+/// so left it alone): nothing to restore.
+constexpr int kUnknownNice = -1000;
+
 }  // namespace
 
-void RaiseThreadPriority() {
+int RaiseThreadPriority() {
     // On Linux a thread id names one thread for these calls.
     const pid_t thread = gettid();
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
-    if (nice == -1 && errno != 0) return;
+    if (nice == -1 && errno != 0) return kUnknownNice;
     // A refusal (EACCES, EPERM) leaves the priority as it was: nothing to do.
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice - kRaisedSteps);
+    return nice;
+}
+
+void RestoreThreadPriority(int nice) {
+    if (nice != kUnknownNice) (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
 }

@@ -40,6 +40,7 @@ bool WavSource::Open(const std::string& path, std::string* headerRefusal) {
     Close();
     path_ = path;
     readFailed_ = false;
+    formatTag_ = 0;
     if (path.empty()) {
         LogEngineFailure("no source file given");
         return false;
@@ -101,6 +102,7 @@ bool WavSource::WalkChunks(std::int64_t& declaredDataSize) {
                 return false;
             }
             format.formatTag = ReadLe16(body);
+            formatTag_ = format.formatTag;
             format.channels = ReadLe16(body + 2);
             format.rate = ReadLe32(body + 4);
             format.bits = ReadLe16(body + 14);

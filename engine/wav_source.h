@@ -37,6 +37,9 @@ public:
     /// Bytes of one interleaved source frame.
     int FrameBytes() const { return (bits_ / 8) * channels_; }
     std::int64_t DataOffset() const { return dataOffset_; }
+    /// wFormatTag of the "fmt " chunk the last Open found, refused or not;
+    /// 0 when it found none.
+    int FormatTag() const { return formatTag_; }
 
     /// [any thread] Bytes of the data body, and bytes fetched so far.
     std::int64_t DataSize() const override { return dataSize_.load(std::memory_order_relaxed); }
@@ -77,6 +80,7 @@ private:
     int channels_ = 0;
     int rate_ = 0;
     int bits_ = 0;
+    int formatTag_ = 0;
     std::int64_t dataOffset_ = 0;
     std::atomic<std::int64_t> dataSize_{0};
     std::atomic<std::int64_t> consumed_{0};

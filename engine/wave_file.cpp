@@ -82,8 +82,8 @@ CWaveFile::~CWaveFile() {
     ReleaseOutputBuffers();
 }
 
-std::int64_t CWaveFile::Consumed() const { return source_.Consumed(); }
-std::int64_t CWaveFile::DataSize() const { return source_.DataSize(); }
+std::int64_t CWaveFile::Consumed() const { return source_.ProgressDone(); }
+std::int64_t CWaveFile::DataSize() const { return source_.ProgressWhole(); }
 int CWaveFile::State() const { return state_.load(); }
 std::int64_t CWaveFile::HeardFrame() const { return heardFrame_.load(); }
 void CWaveFile::SetPlayStart(std::int64_t frame) { playStart_.store(std::max<std::int64_t>(frame, 0)); }
@@ -168,11 +168,33 @@ bool CWaveFile::PrepareJob(const std::vector<void*>& pluginModules, std::string 
 bool CWaveFile::RequestStart(int requested, int message) {
     int expected = WS_OPENED;
     jobStarted_.store(false);
+    startStopped_ = false;
     if (!state_.compare_exchange_strong(expected, requested)) {
         return false;
     }
     PostToWorker(message);
-    return WaitWhileState(requested, kJobStartPollMilliseconds) && jobStarted_.exchange(false);
+    const bool waited = WaitWhileState(requested, kJobStartPollMilliseconds);
+    if (startStopped_) {
+        // Stopped while starting: the worker ends the start after the
+        // plug-in call in progress; the caller finds the engine idle.
+        jobStarted_.store(false);
+        WaitWhileState(WS_STOPPING_PLAY, kJobStartPollMilliseconds);
+        return false;
+    }
+    return waited && jobStarted_.exchange(false);
+}
+
+bool CWaveFile::StopPlayStart() {
+    // Rationale: the worker moves the request on to WS_PLAYING by
+    // compare-and-exchange too, so a press that meets the end of the start
+    // is either seen here or reported back, never lost in between.
+    int expected = WS_PLAY_REQUESTED;
+    if (!state_.compare_exchange_strong(expected, WS_STOPPING_PLAY)) {
+        return false;
+    }
+    startStopped_ = true;
+    CallStops();
+    return true;
 }
 
 bool CWaveFile::StartPlay() { return RequestStart(WS_PLAY_REQUESTED, WM_WAVE_PLAY); }
@@ -237,7 +259,11 @@ void CWaveFile::Abandon() {
     const int state = state_.load();
     LogEngineFailure("the worker did not end in time (a plug-in does not return); abandoned in state %d", state);
     if (state == WS_SAVING || state == WS_STOP_SAVE_REQUESTED) {
-        writer_.PublishAbandoned();
+        if (publishOnlyCompleted_) {
+            sink_.load()->DiscardAbandoned();
+        } else {
+            sink_.load()->PublishAbandoned();
+        }
     }
     worker_.detach();
 }
@@ -261,8 +287,13 @@ void CWaveFile::RunWorker() {
         std::atomic<bool>& ended;
         ~MarkEnded() { ended.store(true); }
     } markEnded{workerEnded_};
-    RaiseThreadPriority();
     for (;;) {
+        // Rationale: only a play is heard while it is made; every other job
+        // (and every job of the renderer) runs at the caller's priority.
+        if (niceBeforePlay_ && !IsPlayState(state_.load())) {
+            RestoreThreadPriority(*niceBeforePlay_);
+            niceBeforePlay_.reset();
+        }
         while (WaveOutHeader* header = buffersDone_.Pop()) {
             HandleBufferDone(header);
         }
@@ -288,7 +319,10 @@ void CWaveFile::RunWorker() {
 void CWaveFile::Dispatch(const WorkerMessage& message) {
     switch (message.message) {
     case WM_WAVE_OPEN: HandleOpen(); break;
-    case WM_WAVE_PLAY: HandlePlay(); break;
+    case WM_WAVE_PLAY:
+        if (!niceBeforePlay_) niceBeforePlay_ = RaiseThreadPriority();
+        HandlePlay();
+        break;
     case WM_WAVE_STOP_PLAY: HandleStopPlay(); break;
     case WM_WAVE_SAVE: HandleSave(); break;
     case WM_WAVE_SEEK: HandleSeek(); break;
@@ -336,9 +370,10 @@ void CWaveFile::NoteEndFailures(JobEnd& end, std::uintptr_t& failedPlugin) {
     }
 }
 
-void CWaveFile::EnterRunningState(int runningState) {
+bool CWaveFile::EnterRunningState(int runningState) {
     jobStarted_.store(true);
-    state_.store(runningState);
+    int expected = runningState == WS_PLAYING ? WS_PLAY_REQUESTED : WS_SAVE_REQUESTED;
+    return state_.compare_exchange_strong(expected, runningState);
 }
 
 void CWaveFile::HandleOpen() {

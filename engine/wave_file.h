@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,8 @@
 #include "grow_buffer.h"
 #include "job_end.h"
 #include "message_queue.h"
+#include "encoded_writer.h"
+#include "output_kind.h"
 #include "play_timeline.h"
 #include "plugin_binding.h"
 #include "post_to_window.h"
@@ -48,6 +51,13 @@ public:
                     int outputChannels, int outputRate, int outputBits, int blockFrames, int playbackDevice);
     bool StartPlay();  ///< [window] after PrepareJob
     bool StopPlay();   ///< [window] while playing
+    /// [window, from the wait hook while StartPlay waits] A stop pressed
+    /// while the play starts: the plug-ins are told to stop, the start ends
+    /// after the plug-in call in progress, nothing is heard and StartPlay
+    /// returns false once the engine is idle again. False when the play has
+    /// already started (or is not starting): stop it with StopPlay once
+    /// StartPlay has returned.
+    bool StopPlayStart();
     /// [window] after PrepareJob. False (and the state back to idle) when the
     /// output path is empty, names the source file, or cannot be created.
     bool StartSave();
@@ -61,6 +71,13 @@ public:
     /// they are until the process ends.
     bool QuitWorker();
 
+    /// [window] Before a job: when `onlyCompleted`, a save publishes its
+    /// output only when it ran to the end of the source and was not asked to
+    /// stop; a stopped, size-limited or abandoned save then leaves the output
+    /// as it was (the renderer's choice). By default a stopped save keeps
+    /// what it wrote, as the window wants.
+    void PublishOnlyCompletedSaves(bool onlyCompleted) { publishOnlyCompleted_ = onlyCompleted; }
+
     /// [window] Installs `hook`, called on the window thread at every poll
     /// step of a wait on the worker (in the six operations above) once the
     /// wait has lasted kWaitHookDelay, so the window can keep painting.
@@ -69,12 +86,18 @@ public:
     void SetWaitHook(std::function<bool()> hook);
     static constexpr std::chrono::milliseconds kWaitHookDelay{100};
 
+    /// [window] Between jobs: the quality of the lossy outputs (.ogg, .oga,
+    /// .opus, .mp3) that later saves write, MinEncoderQuality (smallest file)
+    /// to MaxEncoderQuality (best sound); DefaultEncoderQuality until set.
+    void SetSaveQuality(int quality) { saveQuality_ = quality; }
+
     /// [window] After PrepareJob returned false: the chain position of the
     /// plug-in whose Constructer threw, or -1 when no plug-in failed.
     int PluginFailedAtOpen() const;
 
     /// [any thread] Progress of the running job: source data fetched so far,
-    /// and the source's whole data (bytes of a WAV, frames of a decoded file).
+    /// and the source's whole data (bytes of a WAV's data; for a decoded
+    /// file, bytes of the file up to where its decoding has reached).
     std::int64_t Consumed() const;
     std::int64_t DataSize() const;
     /// [window] Where the next StartPlay begins, in source frames (clamped to
@@ -116,6 +139,8 @@ private:
     void Dispatch(const WorkerMessage& message);
     void HandleOpen();
     void HandleSave();
+    /// The sink for the output's name: the one place a save's format is chosen.
+    OutputSink& SinkForOutput();
     /// Produces the next block of the running job into `out` (see BlockProducer).
     bool ProduceBlock(PcmBlock& out);
     /// Why ProduceBlock returned false: Completed when the data ran out, or
@@ -139,10 +164,12 @@ private:
     void EndPlay(JobEnd end, std::uintptr_t failedPlugin);
     /// Posts a job's end to the window, unless the worker was abandoned.
     void PostEnd(int message, std::uintptr_t failedPlugin, JobEnd end);
-    /// Marks the requested job as started, then sets `runningState`
-    /// (WS_PLAYING or WS_SAVING). StartPlay/StartSave report success from the
-    /// mark, so a job that ends before the window looks is still a success.
-    void EnterRunningState(int runningState);
+    /// Marks the requested job as started, then moves its request state on
+    /// to `runningState` (WS_PLAYING or WS_SAVING). StartPlay/StartSave
+    /// report success from the mark, so a job that ends before the window
+    /// looks is still a success. False when the window stopped the start
+    /// meanwhile (the state is then WS_STOPPING_PLAY): the job must end.
+    bool EnterRunningState(int runningState);
 
     // ---- window side helpers ----
     void PostToWorker(int message);
@@ -217,6 +244,7 @@ private:
     std::mutex postMutex_;            // orders a post against Abandon
     bool abandoned_ = false;          // guarded by postMutex_
     std::function<bool()> waitHook_;  // window only
+    bool startStopped_ = false;       // window only: StopPlayStart during this start
     std::atomic<int> state_{WS_IDLE};
     std::atomic<bool> jobStarted_{false};
     std::atomic<bool> workerEnded_{false};
@@ -229,15 +257,22 @@ private:
     OutputFormat format_;
     int blockFrames_ = SourceBlockFrames;
     int playbackDevice_ = -1;
+    bool publishOnlyCompleted_ = false;  // set between jobs only
+    int saveQuality_ = DefaultEncoderQuality;
     std::string sourcePath_;
     std::string outputPath_;
     PluginEntryLists plugins_;
 
     // Worker only (the writer's PublishAbandoned also from the window).
+    std::optional<int> niceBeforePlay_;  // set while a play runs at a raised priority
     SourceFile source_;
     SourcePassage passage_{source_};  // what a save reads of source_
     BlockProducer producer_;
     WavWriter writer_;
+    EncodedWriter encoded_;
+    // The sink of the running save (writer_ or encoded_): set by the worker
+    // before the save starts, read by Abandon on the window thread.
+    std::atomic<OutputSink*> sink_{&writer_};
 
     MessageQueue queue_;
     LockFreeRing<WaveOutHeader, 8> buffersDone_;

@@ -151,7 +151,7 @@ void RunSave(CWaveFile& engine, const RenderRequest& request, Inbox& inbox, cons
     engine.SetSavePassage(request.start, request.end);
     if (!engine.StartSave() || grace.GaveUp()) {
         result.interruptSignal = grace.GaveUp() ? caughtSignal : 0;
-        result.error = "the output file cannot be created";
+        result.error = request.output + ": cannot be created or replaced";
         return;
     }
     ProgressLine progress(request.progressLabel);
@@ -194,8 +194,11 @@ RenderResult RunRender(const RenderRequest& request) {
     pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     auto engine = std::make_unique<CWaveFile>(inbox.Target());
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // An interrupted or failed render leaves OUTPUT as it was.
+    engine->PublishOnlyCompletedSaves(true);
     InterruptGrace grace;
     engine->SetWaitHook([&grace] { return grace.KeepWaiting(); });
+    engine->SetSaveQuality(request.quality);
 
     RunSave(*engine, request, inbox, grace, result);
     if (!engine->QuitWorker()) {

@@ -7,16 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "output_kind.h"
+
 struct RenderRequest {
     std::vector<void*> modules;  ///< the chain, in order
     std::string input;
-    std::string output;  ///< where the engine writes (the temporary file)
+    std::string output;  ///< made only by a render that completes
     int channels = 2;
     int rate = 22050;
     int bits = 16;
     /// The passage, in seconds of the source (end below 0: to its end).
     double start = 0;
     double end = -1;
+    int quality = DefaultEncoderQuality;  ///< of a lossy output
     /// Shown before the percentage; empty for no progress display.
     std::string progressLabel;
 };

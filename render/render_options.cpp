@@ -12,7 +12,20 @@
 
 namespace {
 
-enum LongOnly : int { kList = 256, kSet, kPreset, kPlugins, kRate, kChannels, kBits, kHelp, kVersion, kStart, kEnd };
+enum LongOnly : int {
+    kList = 256,
+    kSet,
+    kPreset,
+    kPlugins,
+    kRate,
+    kChannels,
+    kBits,
+    kQuality,
+    kHelp,
+    kVersion,
+    kStart,
+    kEnd
+};
 
 const option kOptions[] = {
     {"list", no_argument, nullptr, kList},
@@ -22,6 +35,7 @@ const option kOptions[] = {
     {"rate", required_argument, nullptr, kRate},
     {"channels", required_argument, nullptr, kChannels},
     {"bits", required_argument, nullptr, kBits},
+    {"quality", required_argument, nullptr, kQuality},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
@@ -31,7 +45,8 @@ const option kOptions[] = {
 };
 
 constexpr char kValidOptions[] =
-    "valid: --list, --set, --preset, --plugins, --rate, --channels, --bits, --start, --end, -q/--quiet, --help, "
+    "valid: --list, --set, --preset, --plugins, --rate, --channels, --bits, --quality, --start, --end, -q/--quiet, "
+    "--help, "
     "--version";
 
 /// How the user spells the option getopt reports as `code`.
@@ -98,8 +113,9 @@ bool ReadTimeOption(const char* text, const char* name, double& seconds, std::st
 
 std::string RenderUsage() {
     return "Usage: zarevo-render [options] INPUT OUTPUT\n"
-           "Runs the sound file INPUT through the effect plug-ins and writes OUTPUT as a WAV\n"
-           "file, byte for byte as ZarevoPlusApp saves it with the same settings.\n"
+           "Runs the sound file INPUT through the effect plug-ins and writes OUTPUT with the\n"
+           "sound ZarevoPlusApp saves with the same settings. OUTPUT's extension gives its\n"
+           "format: .flac, .ogg or .oga (Vorbis), .opus, .mp3; any other is WAV.\n"
            "\n"
            "  --list                 print the plug-ins' parameters, one per line:\n"
            "                         CAPTION.NAME<TAB>default<TAB>min<TAB>max<TAB>description\n"
@@ -112,7 +128,8 @@ std::string RenderUsage() {
            "                         program); the chain keeps the order of their file names\n"
            "  --rate HZ              output sample rate (default 22050)\n"
            "  --channels 1|2         output channels (default 2)\n"
-           "  --bits 8|16            output sample width (default 16)\n"
+           "  --bits 8|16            output sample width (default 16; FLAC keeps it)\n"
+           "  --quality 0-10         quality of a lossy OUTPUT, 10 best (default 7)\n"
            "  --start TIME, --end TIME\n"
            "                         render only the passage between two times of the source\n"
            "                         (seconds, or m:ss.sss), after the same pre-roll as a seek\n"
@@ -121,7 +138,8 @@ std::string RenderUsage() {
            "  --version              show the version\n"
            "\n"
            "OUTPUT appears only when the render succeeds; an existing OUTPUT stays as it\n"
-           "was until then. Exit status: 0 done, 1 failed, 2 usage error.\n";
+           "was until then. Exit status: 0 done, 1 failed, 2 usage error (also a rate the\n"
+           "output's format cannot hold: Opus takes 8000, 12000, 16000, 24000, 48000 Hz).\n";
 }
 
 bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::string& error) {
@@ -154,6 +172,13 @@ bool ParseRenderOptions(int argc, char** argv, RenderOptions& options, std::stri
         case kBits:
             if (!ReadNumberOption(
                     optarg, "--bits", "8 or 16", [](int n) { return n == 8 || n == 16; }, options.bits, error)) {
+                return false;
+            }
+            break;
+        case kQuality:
+            if (!ReadNumberOption(
+                    optarg, "--quality", "a whole number from 0 (smallest file) to 10 (best sound)",
+                    [](int n) { return n >= MinEncoderQuality && n <= MaxEncoderQuality; }, options.quality, error)) {
                 return false;
             }
             break;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "output_kind.h"
+
 struct RenderOptions {
     bool help = false;
     bool version = false;
@@ -24,6 +26,8 @@ struct RenderOptions {
     /// the source's end.
     double start = 0;
     double end = -1;
+    /// Quality of a lossy OUTPUT (.ogg, .oga, .opus, .mp3), 0 to 10.
+    int quality = DefaultEncoderQuality;
     std::string input;
     std::string output;
 };

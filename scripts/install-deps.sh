@@ -7,11 +7,13 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libfftw3-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   fonts-ipafont-gothic
   clang libclang-rt-14-dev clang-format
   xvfb xauth
   pulseaudio pulseaudio-utils
-  dpkg-dev file
+  ffmpeg lame sox parallel
+  dpkg-dev file lintian
 )
 
 # Optional: a peer the benchmark compares with. CI does not need it, so it is

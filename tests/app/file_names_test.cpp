@@ -58,9 +58,18 @@ void ExpectSavedSource(const std::string& path) {
     }
 }
 
-void Drop(CMainDialog& window, const QUrl& url) {
-    QMimeData data;
-    data.setUrls({url});
+/// A drop from another program as the platform hands it over: raw "text/uri-list" bytes.
+struct RawUriList : QMimeData {
+    explicit RawUriList(QByteArray list) : bytes(std::move(list)) {}
+    QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
+    bool hasFormat(const QString& format) const override { return formats().contains(format); }
+    QVariant retrieveData(const QString& format, QMetaType) const override {
+        return hasFormat(format) ? QVariant(bytes) : QVariant();
+    }
+    QByteArray bytes;
+};
+
+void Drop(CMainDialog& window, const QMimeData& data) {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &enter);
     QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -89,11 +98,18 @@ TEST(FileNames, NamesThatAreNotUtf8OpenAndSaveFromDropDialogAndEditedField) {
     WriteFlac(source);
     auto window = apptest::OpenWindow(plugins.Path(), messages);
 
-    // Dropped: the URL carries the bytes percent-encoded.
-    Drop(*window, QUrl::fromEncoded("file://" + QByteArray::fromStdString(source).toPercentEncoding("/")));
-    const QString shown = Field(*window, IDC_SOURCE_PATH)->text();
-    EXPECT_TRUE(shown.contains(QChar::ReplacementCharacter)) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith(QStringLiteral(".flac")));
+    // Dropped from other programs: the name percent-encoded by one sender,
+    // sent as its plain bytes by another.
+    const QByteArray bytes = QByteArray::fromStdString(source);
+    for (const QByteArray& list : {"# from a file manager\r\nfile://localhost" + bytes.toPercentEncoding("/") + "\r\n",
+                                   "file://" + bytes + "\r\n"}) {
+        Field(*window, IDC_SOURCE_PATH)->clear();
+        Drop(*window, RawUriList(list));
+        EXPECT_TRUE(Field(*window, IDC_SOURCE_PATH)->text().contains(QChar::ReplacementCharacter));
+        Field(*window, IDC_OUTPUT_PATH)->setText(files.File("dropped.wav"));
+        ASSERT_TRUE(SaveAndWait(*window, messages)) << messages.Texts().join(u'|').toStdString();
+        ExpectSavedSource(files.Path().string() + "/dropped.wav");
+    }
 
     // Chosen in the save dialog.
     const std::string chosen = folder + "/\xe9t\xe9.wav";

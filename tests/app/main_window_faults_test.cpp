@@ -4,11 +4,14 @@
 // answers.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
@@ -214,6 +217,36 @@ TEST(WindowFaults, ASlowPluginNeverFreezesTheWindow) {
     EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
 }
 
+TEST(WindowFaults, AStopPressedWhileAPlayStartsEndsItWithinOnePluginCall) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    const auto sleepy = LinkFaultPlugin(plugins.Path(), "sleepy.so", "sleepy");
+    MessageRecorder messages;
+    auto window = apptest::OpenWindow(plugins.Path(), messages);
+    window->show();  // the press lands on the visible button
+    PluginVariable<int>(sleepy, "SleepMilliseconds") = 2000;
+    WriteSource(files.File("in.wav"), 8 * kBlock);
+    SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
+
+    // The start makes three blocks of 2 s each; the button is pressed again 1 s in.
+    QPushButton* play = Button(*window, IDC_PLAY);
+    QElapsedTimer sincePress;
+    QTimer::singleShot(1000, window.get(), [&] {
+        sincePress.start();
+        const QPointF center = QRectF(play->rect()).center();
+        QMouseEvent release(QEvent::MouseButtonRelease, center, play->mapToGlobal(center), Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(play, &release);
+    });
+    play->click();
+    ASSERT_TRUE(sincePress.isValid()) << "the start ended before the press";
+    EXPECT_LT(sincePress.elapsed(), 2500) << "within the plug-in call in progress";
+    EXPECT_EQ(play->text(), Text(mainwindow::kPlay));
+    apptest::WaitUntil([] { return false; }, 300);  // a lost press would leave the play running
+    EXPECT_EQ(window->CurrentJobState(), JOB_IDLE);
+    EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join(u'|').toStdString();
+}
+
 TEST(WindowFaults, ClosingWhileAPluginNeverReturnsEndsWithinFiveSecondsAndKeepsTheFile) {
     ScratchFolder plugins;
     ScratchFolder files;
@@ -256,4 +289,31 @@ TEST(WindowFaults, ClosingWhileAPluginNeverReturnsEndsWithinFiveSecondsAndKeepsT
     ASSERT_TRUE(apptest::WaitUntil([&] { return hanging.load() == 0; }));
     apptest::WaitUntil([] { return false; }, 300);
     EXPECT_EQ(ReadBytes(files.Path() / "out.wav"), before);
+}
+
+TEST(WindowFaults, ACloseSignalEndsASaveAsInterruptedWithinThreeSecondsLeavingOnlyTheOutput) {
+    ScratchFolder plugins;
+    ScratchFolder files;
+    LinkFaultPlugin(plugins.Path(), "sleepy.so", "sleepy");
+    WriteSource(files.File("in.wav"), 20 * kBlock);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        MessageRecorder messages;
+        auto window = apptest::OpenWindow(plugins.Path(), messages);
+        SetField(*window, IDC_SOURCE_PATH, files.File("in.wav"));
+        SetField(*window, IDC_OUTPUT_PATH, files.File("out.wav"));
+        Button(*window, IDC_SAVE)->click();
+        ASSERT_EQ(window->CurrentJobState(), JOB_SAVING);
+        apptest::WaitUntil([] { return false; }, 1000);
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ASSERT_EQ(kill(getpid(), signal), 0);
+        ASSERT_TRUE(apptest::WaitUntil([&] { return !window->isVisible(); }, 3000)) << signal;
+        window.reset();
+        EXPECT_LT(sinceSignal.elapsed(), 3000) << signal;
+        const apptest::WavContents kept = apptest::ReadTestWav(files.File("out.wav"));
+        ASSERT_TRUE(kept.opened) << signal;
+        EXPECT_TRUE(kept.frames >= kBlock && kept.frames < 20 * kBlock) << "the blocks done before the signal";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.Path()), {}), 2);
+        std::filesystem::remove(files.Path() / "out.wav");
+    }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -130,6 +131,21 @@ TEST_F(IdleWindow, WholeSaveEndsInConversionFinishedWithValidFile) {
     EXPECT_NEAR(saved.samples[1], -0.5, 1e-4);
     EXPECT_NEAR(saved.samples[2 * 29999], 0.25, 1e-4);
     EXPECT_NEAR(saved.samples.back(), -0.5, 1e-4);
+}
+
+TEST_F(IdleWindow, ARateTheOutputsFormatCannotHoldIsRefusedBeforeTheSave) {
+    const QString source = files.File("source.wav");
+    WriteConstantSource(source, 1000);
+    SetField(*window, IDC_SOURCE_PATH, source);
+    // 22050 Hz, the default, is no Opus rate: refused before anything is written.
+    SetField(*window, IDC_OUTPUT_PATH, files.File("song.opus"));
+    Button(*window, IDC_SAVE)->click();
+    EXPECT_EQ(messages.Texts(), QStringList{Text(messages::kRateNotHeldFormat)
+                                                .arg(QStringLiteral("Opus"), QStringLiteral("22050"),
+                                                     QStringLiteral("8000, 12000, 16000, 24000, 48000"))});
+    EXPECT_EQ(QDir(QString::fromStdString(files.Path().string())).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("source.wav")});
+    ExpectIdleControls(*window);
 }
 
 TEST(WindowJobs, InterruptDuringSaveLeavesShorterValidFile) {

@@ -1,7 +1,7 @@
-// Sources in other formats than integer-PCM WAV, decoded with libsndfile. The
-// encoded files are made here, with libsndfile, from the same samples as a WAV
-// built byte by byte: a lossless one must save exactly the WAV's bytes, a
-// lossy one must decode to about the right sound and length.
+// Sources in other formats than integer-PCM WAV, decoded with FFmpeg. The
+// encoded files are made here (with libsndfile, or ffmpeg) from the same
+// samples as a WAV: a lossless one must save exactly the WAV's bytes, a lossy
+// one must decode to about the right sound and length, a cut one must fail.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -13,6 +13,7 @@
 #include <limits>
 #include <numbers>
 
+#include "support/sound_tools.h"
 #include "support/sndfile_read.h"
 #include "support/test_env.h"
 #include "support/wav_bytes.h"
@@ -131,9 +132,10 @@ TEST_F(DecodedSaveTest, LosslessFilesSaveExactlyTheBytesOfTheirWav) {
                 Bytes saved;
                 EXPECT_EQ(Save(encoded, format, saved), 1);
                 EXPECT_TRUE(saved == expected) << "saved " << saved.size() << " bytes, the WAV " << expected.size();
-                // A decoded source counts its progress in frames.
-                EXPECT_EQ(engine.DataSize(), kFrames);
-                EXPECT_EQ(engine.Consumed(), kFrames);
+                // A decoded source counts its progress in bytes of the file,
+                // and reaches its end.
+                EXPECT_EQ(engine.DataSize(), static_cast<std::int64_t>(std::filesystem::file_size(encoded)));
+                EXPECT_EQ(engine.Consumed(), engine.DataSize());
             }
         }
     }
@@ -214,6 +216,35 @@ TEST_F(DecodedSaveTest, AStreamEndingWhereABlockEndsIsStillFlushed) {
     EXPECT_EQ(*holdback.Symbol<int>("EffectEntCalls"), 2) << "one data block, then one of silence";
 }
 
+TEST_F(DecodedSaveTest, AlacAndPcmInMovSaveTheWavsBytesAndCutOrSilentFilesFail) {
+    const std::string tone = dir.Path("tone.wav");
+    const auto make = [&](const std::string& name, const std::string& options) {
+        EXPECT_TRUE(RunTool("ffmpeg -v error " + options + " " + dir.Path(name)));
+        return dir.Path(name);
+    };
+    ASSERT_TRUE(RunTool("sox -n -r 44100 -c 2 -b 16 " + tone + " synth 3 sine 441 gain -6.02"));
+    Bytes expected;
+    Bytes saved;
+    ASSERT_EQ(Save(tone, {2, 22050, 16}, expected), 1);
+    for (const std::string& lossless :
+         {make("alac.m4a", "-i " + tone + " -c:a alac"), make("pcm.mov", "-i " + tone + " -c:a pcm_s16le")}) {
+        EXPECT_EQ(Save(lossless, {2, 22050, 16}, saved), 1) << lossless;
+        EXPECT_TRUE(saved == expected) << lossless;
+    }
+    // Cut in the middle of its sound: a read failure, and no output.
+    const std::string cut = make("cut.m4a", "-i " + tone + " -c:a aac -movflags +faststart");
+    ASSERT_EQ(truncate(cut.c_str(), static_cast<off_t>(std::filesystem::file_size(cut) / 2)), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Save(cut, {2, 22050, 16}, saved), static_cast<long>(JobEnd::ReadFailed));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot decode the source " + cut), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.wav")));
+    const std::string silent = make("silent.mp4", "-f lavfi -i testsrc=size=64x48:rate=10 -t 2 -c:v mpeg4");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Save(silent, {2, 22050, 16}, saved), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "zarevo engine: cannot open the source " + silent + ": it holds no sound (no audio stream)\n");
+}
+
 /// Descriptors this process holds open.
 int OpenDescriptors() {
     return static_cast<int>(
@@ -250,7 +281,8 @@ TEST(SourceFileOpen, LeavesIntegerPcmWavToTheOwnReaderAndRefusesWhatNeitherTakes
     EXPECT_FALSE(source.Open(odd));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("the source " + odd + " is not a WAV file of integer PCM"),
               std::string::npos);
-    // Big-endian integer PCM is neither reader's, and the refusal says why.
+    // Big-endian WAV is neither reader's (FFmpeg would read it as
+    // little-endian noise), and the refusal says why.
     const std::string rifx = dir.Path("rifx.wav");
     Encode(rifx, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 8000, 1, 100,
            [](int f, int) { return Pattern16(f, 0) * 65536; });
@@ -297,33 +329,14 @@ TEST(SourceFileOpen, LossyFilesDecodeToTheSoundAndLengthTheyWereMadeFrom) {
         SourceFile source;
         ASSERT_TRUE(source.Open(path));
         EXPECT_TRUE(source.IsDecoded());
-        EXPECT_EQ(source.Channels(), 2);
         EXPECT_EQ(source.Rate(), c.rate);
-        EXPECT_EQ(source.Bits(), 32);
-        EXPECT_NEAR(static_cast<double>(source.DataSize()), kFrames, c.codecFrame);
-
-        GrowBuffer<std::uint8_t> raw;
-        double leftSquares = 0;
-        double rightSquares = 0;
-        std::int64_t frames = 0;
-        while (source.FetchBlock(SourceBlockFrames, raw)) {
-            const std::int64_t inBlock = std::min<std::int64_t>(SourceBlockFrames, source.Consumed() - frames);
-            for (std::int64_t f = 0; f < inBlock; ++f) {
-                for (int ch = 0; ch < 2; ++ch) {
-                    const std::uint8_t* at = raw.Data() + 8 * f + 4 * ch;
-                    const auto value = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
-                                                                 (static_cast<std::uint32_t>(at[3]) << 24));
-                    const double x = value / 2147483648.0;
-                    (ch == 0 ? leftSquares : rightSquares) += x * x;
-                }
-            }
-            frames += inBlock;
-        }
-        EXPECT_FALSE(source.ReadFailed());
-        EXPECT_EQ(frames, source.DataSize());
-        const double leftRms = std::sqrt(leftSquares / static_cast<double>(frames));
-        EXPECT_NEAR(leftRms, 0.5 / std::numbers::sqrt2, 0.05) << "the tone, not silence";
-        EXPECT_LT(std::sqrt(rightSquares / static_cast<double>(frames)), 0.02);
+        const DecodedWhole decoded = DecodeWhole(path);
+        ASSERT_EQ(decoded.rms.size(), 2u);
+        EXPECT_FALSE(decoded.readFailed);
+        EXPECT_EQ(decoded.frames, decoded.dataSize);
+        EXPECT_NEAR(static_cast<double>(decoded.frames), kFrames, c.codecFrame);
+        EXPECT_NEAR(decoded.rms[0], 0.5 / std::numbers::sqrt2, 0.05) << "the tone, not silence";
+        EXPECT_LT(decoded.rms[1], 0.02);
     }
 }
 

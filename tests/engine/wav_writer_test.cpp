@@ -90,7 +90,7 @@ TEST(WavWriter, ReplacesAnOutputOnlyWhenPublishedAndKeepsItsPermissions) {
         ASSERT_TRUE(discarded.Begin(output, 1, 8000, 16));
         ASSERT_EQ(discarded.Append(block), WriteStatus::Written);
         // While it is written the file is valid up to its last block.
-        const SndfileContents partial = ReadWithSndfile(discarded.TemporaryPath());
+        const SndfileContents partial = ReadWithSndfile(discarded.ReadablePath());
         ASSERT_TRUE(partial.opened);
         EXPECT_EQ(partial.info.frames, 500);
         EXPECT_EQ(ReadFileBytes(output), before);
@@ -152,7 +152,7 @@ TEST(WavWriter, FailedWritesTellAFullDiskFromOtherErrorsAndLaterBlocksFailToo) {
         EXPECT_EQ(limited.Append(block), WriteStatus::Written);
         EXPECT_EQ(limited.Append(block), WriteStatus::Failed) << "a file too large is no full disk";
     }
-    const SndfileContents partial = ReadWithSndfile(limited.TemporaryPath());
+    const SndfileContents partial = ReadWithSndfile(limited.ReadablePath());
     ASSERT_TRUE(partial.opened);
     EXPECT_EQ(partial.info.frames, 2000) << "the sizes describe the whole blocks";
     limited.Discard();

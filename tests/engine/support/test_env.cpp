@@ -8,6 +8,37 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdio>
+#include <fstream>
+
+std::int64_t UnnamedFileBytes(int pid, const std::string& folder) {
+    std::int64_t largest = -1;
+    std::error_code failed;
+    const std::string inFolder = std::filesystem::weakly_canonical(folder).string() + "/";  // as the kernel names it
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", failed)) {
+        std::error_code gone;  // the descriptor may close at any moment
+        const std::string target = std::filesystem::read_symlink(entry.path(), gone).string();
+        if (gone || target.rfind(inFolder, 0) != 0 || !target.ends_with(" (deleted)")) continue;
+        const auto bytes = std::filesystem::file_size(entry.path(), gone);  // through the link, to the file
+        if (!gone) largest = std::max<std::int64_t>(largest, static_cast<std::int64_t>(bytes));
+    }
+    return largest;
+}
+
+std::vector<int> ThreadNiceValues(int pid) {
+    std::vector<int> values;
+    std::error_code failed;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", failed)) {
+        std::ifstream stat(task.path() / "stat");
+        const std::string line(std::istreambuf_iterator<char>(stat), {});
+        int nice = 0;  // the 19th field, the 17th after the command's closing parenthesis
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1,
+                        "%*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %d", &nice) == 1) {
+            values.push_back(nice);
+        }
+    }
+    return values;
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zarevo-engine-XXXXXX").string();

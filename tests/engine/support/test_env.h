@@ -34,6 +34,13 @@ private:
     std::string path_;
 };
 
+/// Bytes of the largest unnamed file (O_TMPFILE, or a removed one) that the
+/// process `pid` holds open in `folder`; -1 when it holds none there.
+std::int64_t UnnamedFileBytes(int pid, const std::string& folder);
+
+/// The nice value of every thread of the process `pid`.
+std::vector<int> ThreadNiceValues(int pid);
+
 /// A test plug-in loaded from build/tests/test-plugins. With `copyInto`, the
 /// library is first copied under a new name there, so it loads as a separate
 /// module with its own variables.
