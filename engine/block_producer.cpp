@@ -45,6 +45,7 @@ int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate) {
 
 void BlockProducer::StartJob(std::function<bool()> stopRequested) {
     end_.Start();
+    prerollOutputLeft_ = 0;
     stopRequested_ = std::move(stopRequested);
     flushing_.store(false, std::memory_order_relaxed);
 }
@@ -129,9 +130,11 @@ bool BlockProducer::Preroll(BlockSource& source, int sourceFrames, const OutputF
     blockFrames_ = static_cast<int>(WorkingFramesPerBlock(sourceFrames, format.rate, source.Rate()));
     inputLeft_.Use(blockFrames_, kSampleMargin);
     inputRight_.Use(blockFrames_, kSampleMargin);
-    if (FetchDataBlock(source, sourceFrames) < 0) {
+    const int realFrames = FetchDataBlock(source, sourceFrames);
+    if (realFrames < 0) {
         return !source.ReadFailed();
     }
+    prerollOutputLeft_ = realFrames;
     return RunChain(format.rate, chain) >= 0;
 }
 
@@ -219,7 +222,7 @@ int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> c
         const int frames = ClampToOutput(workingFrames);
         std::copy_n(inputLeft_.Data(), frames, OutputBuffers.channel[0]);
         std::copy_n(inputRight_.Data(), frames, OutputBuffers.channel[1]);
-        return frames;
+        return DropPrerollOutput(frames);
     }
     ChannelBuffers input = {{inputLeft_.Data(), inputRight_.Data()}};
     int frames = RunPlugin(chain[0], 0, sampleRate, workingFrames, &input);
@@ -238,7 +241,19 @@ int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> c
     if (frames < 0 && failedPlugin_ < 0) {
         failedPlugin_ = 0;  // the first plug-in threw
     }
-    return frames;
+    return DropPrerollOutput(frames);
+}
+
+int BlockProducer::DropPrerollOutput(int frames) {
+    const int dropped = std::clamp(prerollOutputLeft_, 0, std::max(frames, 0));
+    if (dropped == 0) {
+        return frames;
+    }
+    prerollOutputLeft_ -= dropped;
+    for (double* channel : OutputBuffers.channel) {
+        std::copy(channel + dropped, channel + frames, channel);
+    }
+    return frames - dropped;
 }
 
 void BlockProducer::Release() {

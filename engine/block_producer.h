@@ -63,9 +63,16 @@ public:
     bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                       const PluginEntryLists& plugins, PcmBlock& out);
     /// Feeds the next `sourceFrames` frames of the source through the chain
-    /// and discards what comes out (a pre-roll): a run that starts inside
-    /// the data then begins with the plug-ins already at full level. False
-    /// when a plug-in threw (see FailedPlugin) or the source failed.
+    /// (a pre-roll) and discards as many frames of the chain's output as
+    /// they make, in this call or in the blocks after it: a run that starts
+    /// inside the data then begins at its first frame with the plug-ins
+    /// already at full level. False when a plug-in threw (see FailedPlugin)
+    /// or the source failed.
+    /// Rationale: a plug-in that holds samples back gives the pre-roll's
+    /// sound only in later calls, so discarding what this one call returns
+    /// would let the pre-roll be heard. The count assumes a chain that keeps
+    /// the speed; at another speed the start is off by the pre-roll's
+    /// difference in length.
     bool Preroll(BlockSource& source, int sourceFrames, const OutputFormat& format,
                  std::span<const ZarevoEffectEntFn> chain);
     /// [any thread] True from the first flush block to the next StartJob.
@@ -82,6 +89,9 @@ public:
 
 private:
     int RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> chain);
+    /// Drops the front of the chain's `frames` output frames that the
+    /// pre-roll still owes; returns the frames left.
+    int DropPrerollOutput(int frames);
     /// Converts the next block of source data into the input pair. Returns
     /// how many of its working frames come from data rather than padding,
     /// or -1 when there were no data left.
@@ -105,6 +115,7 @@ private:
     GrowBuffer<double> chainRight_;
     int blockFrames_ = 0;
     int chainFrames_ = 0;
+    int prerollOutputLeft_ = 0;  // chain output frames still owed to the pre-roll
     int failedPlugin_ = -1;
     EndOfData end_;
     std::function<bool()> stopRequested_;

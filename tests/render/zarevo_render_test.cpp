@@ -347,6 +347,32 @@ TEST(ZarevoRender, APassageIsTheSourceBetweenItsTwoTimes) {
     EXPECT_TRUE(std::equal(passage.left.begin(), passage.left.end(), source.left.begin() + 44100));
 }
 
+TEST(ZarevoRender, APassageThroughAnEffectThatHoldsSamplesBackLeavesItsPrerollOut) {
+    // A tone that stops at 1 s: the passage from 1 s on is silence, while
+    // the pre-roll fed before it is the tone. The standard effect gives a
+    // block's sound only in later calls.
+    TempDir files;
+    std::vector<short> toneThenSilence(2 * 44100 * 3, 0);
+    for (std::size_t i = 0; i < 44100; ++i) {
+        toneThenSilence[2 * i] = toneThenSilence[2 * i + 1] =
+            static_cast<short>(std::lround(12000 * std::sin(2 * std::numbers::pi * 441 * i / 44100)));
+    }
+    SF_INFO info{44100 * 3, 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
+    SNDFILE* file = sf_open(files.Path("in.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(sf_writef_short(file, toneThenSilence.data(), 44100 * 3), 44100 * 3);
+    sf_close(file);
+
+    const Finished run = RunRenderer({"--plugins", "original", "--rate", "44100", "--start", "1", "--end", "3", "-q",
+                                      files.Path("in.wav"), files.Path("passage.wav")});
+    ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+    const Sound passage = ReadSound(files.Path("passage.wav"));
+    ASSERT_EQ(passage.left.size(), 44100u * 2);
+    double energy = 0;
+    for (std::size_t i = 0; i < 44100 / 4; ++i) energy += passage.left[i] * passage.left[i];
+    EXPECT_LT(std::sqrt(energy / (44100 / 4)), 0.03) << "the tone before the passage is heard at its start";
+}
+
 TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
     TempDir files;
     WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
