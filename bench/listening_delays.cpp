@@ -29,6 +29,7 @@
 #include <functional>
 #include <vector>
 
+#include "listening_rig.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
@@ -39,40 +40,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace rig;
 using namespace std::chrono_literals;
 constexpr int kRate = soundtest::kSinkRate;
 constexpr long kCycle = 30000;  // the ramp source's left channel repeats after this many frames
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-    return true;
-}
-
-void Pause(std::chrono::milliseconds time) {
-    WaitUntil([] { return false; }, time);
-}
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-void WriteStereo(const std::string& path, long frames, const std::function<std::int16_t(long, int)>& sample) {
-    std::vector<std::int16_t> samples;
-    for (long frame = 0; frame < frames; ++frame) {
-        samples.push_back(sample(frame, 0));
-        samples.push_back(sample(frame, 1));
-    }
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
-}
 
 // Every frame of the ramp source tells its own index.
 std::int16_t RampSample(long frame, int channel) {
@@ -81,20 +52,6 @@ std::int16_t RampSample(long frame, int channel) {
 long RampIndex(const std::vector<std::int16_t>& heard, std::size_t frame) {
     return (heard[2 * frame + 1] - 1) * kCycle + heard[2 * frame] - 1;
 }
-
-struct Figures {
-    std::vector<double> values;
-    void Add(double v) { values.push_back(v); }
-    void Print(const char* name) {
-        if (values.empty()) {
-            std::printf("%-28s no data\n", name);
-            return;
-        }
-        std::sort(values.begin(), values.end());
-        std::printf("%-28s median %7.1f ms, max %7.1f ms (%zu times)\n", name, values[values.size() / 2], values.back(),
-                    values.size());
-    }
-};
 
 class Window {
 public:
@@ -133,19 +90,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder / "none");
     std::unique_ptr<soundtest::PulseServer> server;
     std::vector<std::string> clientEnvironment;
-    if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
-        setenv("PULSE_SERVER", external, 1);
-        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-        clientEnvironment = {std::string("PULSE_SERVER=") + external};
-    } else {
-        server = std::make_unique<soundtest::PulseServer>(folder / "pulse");
-        if (!server->Ready()) {
-            std::fprintf(stderr, "pulseaudio did not start\n");
-            return 1;
-        }
-        server->UseFromThisProcess();
-        clientEnvironment = server->ClientEnvironment();
-    }
+    if (!UseSoundServer((folder / "pulse").string(), server, clientEnvironment)) return 1;
     PrepareSoundServerBuffering();  // as the program does at start
     QApplication application(argc, argv);
     const std::string rampPath = (folder / "ramp.wav").string();
@@ -265,10 +210,10 @@ int main(int argc, char** argv) {
             pitch.set(pitch.defaultValue);
         }
     }
-    seekToHeard.Print("seek to heard");
-    changeToHeard.Print("pitch change to heard");
-    stopToSilence.Print("stop to silence");
-    heardError.Print("heard position error");
+    seekToHeard.Print("seek to heard", 28, "times");
+    changeToHeard.Print("pitch change to heard", 28, "times");
+    stopToSilence.Print("stop to silence", 28, "times");
+    heardError.Print("heard position error", 28, "times");
     std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",
                 junctions, exactJunctions, worstSilence);
     server.reset();

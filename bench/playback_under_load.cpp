@@ -24,6 +24,7 @@
 #include <memory>
 #include <vector>
 
+#include "listening_rig.h"
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "messages.h"
@@ -32,54 +33,24 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace rig;
 using namespace std::chrono_literals;
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void Pause(std::chrono::milliseconds time) {
-    WaitUntil([] { return false; }, time);
-}
-
+/// Writes the test tone and returns its samples, interleaved.
 std::vector<std::int16_t> WriteTone(const std::string& path, long frames) {
+    const auto sample = [](long frame, int channel) {
+        const double phase = 2 * M_PI * 441 * static_cast<double>(frame) / soundtest::kSinkRate;
+        const double value = channel == 0 ? 0.3 + 0.2 * std::sin(phase) : -0.25 + 0.1 * std::cos(phase);
+        return static_cast<std::int16_t>(std::lround(32768 * value));
+    };
+    WriteStereo(path, frames, sample);
     std::vector<std::int16_t> samples;
     for (long frame = 0; frame < frames; ++frame) {
-        const double phase = 2 * M_PI * 441 * static_cast<double>(frame) / soundtest::kSinkRate;
-        samples.push_back(static_cast<std::int16_t>(std::lround(32768 * (0.3 + 0.2 * std::sin(phase)))));
-        samples.push_back(static_cast<std::int16_t>(std::lround(32768 * (-0.25 + 0.1 * std::cos(phase)))));
+        samples.push_back(sample(frame, 0));
+        samples.push_back(sample(frame, 1));
     }
-    SF_INFO info{};
-    info.samplerate = soundtest::kSinkRate;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    sf_writef_short(file, samples.data(), frames);
-    sf_close(file);
     return samples;
 }
-
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-struct Figures {
-    std::vector<double> values;
-    void Add(double v) { values.push_back(v); }
-    void Print(const char* name) {
-        if (values.empty()) {
-            std::printf("%-34s no data\n", name);
-            return;
-        }
-        std::sort(values.begin(), values.end());
-        std::printf("%-34s median %7.1f ms, max %7.1f ms (%zu plays)\n", name, values[values.size() / 2], values.back(),
-                    values.size());
-    }
-};
 
 class Window {
 public:
@@ -110,19 +81,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder / "none");
     std::unique_ptr<soundtest::PulseServer> server;
     std::vector<std::string> clientEnvironment;
-    if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
-        setenv("PULSE_SERVER", external, 1);
-        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-        clientEnvironment = {std::string("PULSE_SERVER=") + external};
-    } else {
-        server = std::make_unique<soundtest::PulseServer>(folder / "pulse");
-        if (!server->Ready()) {
-            std::fprintf(stderr, "pulseaudio did not start\n");
-            return 1;
-        }
-        server->UseFromThisProcess();
-        clientEnvironment = server->ClientEnvironment();
-    }
+    if (!UseSoundServer((folder / "pulse").string(), server, clientEnvironment)) return 1;
     PrepareSoundServerBuffering();  // as the program does at start
     QApplication application(argc, argv);
     const std::string tonePath = (folder / "tone.wav").string();
@@ -203,11 +162,11 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("\nplays with a gap >= 1 ms (no plug-ins): %d of %d\n", gapPlays, plays);
-    endCut.Print("end cut (no plug-ins)");
-    firstSoundBare.Print("first sound (no plug-ins)");
-    firstSoundDefault.Print("first sound (shipped plug-ins)");
-    started.Print("  of which the click (job started)");
-    stopToSilence.Print("stop to silence (shipped plug-ins)");
+    endCut.Print("end cut (no plug-ins)", 34, "plays");
+    firstSoundBare.Print("first sound (no plug-ins)", 34, "plays");
+    firstSoundDefault.Print("first sound (shipped plug-ins)", 34, "plays");
+    started.Print("  of which the click (job started)", 34, "plays");
+    stopToSilence.Print("stop to silence (shipped plug-ins)", 34, "plays");
     server.reset();
     std::filesystem::remove_all(folder);
     return 0;
