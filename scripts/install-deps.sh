@@ -10,7 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   fonts-ipafont-gothic
   clang libclang-rt-14-dev clang-format
-  xvfb xauth
+  xvfb xauth xdotool
   pulseaudio pulseaudio-utils
   ffmpeg lame sox parallel
   dpkg-dev file lintian
