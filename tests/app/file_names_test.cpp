@@ -17,10 +17,12 @@
 #include "main_dialog.h"
 #include "main_dialog_layout.h"
 #include "path_field.h"
+#include "raw_uri_list.h"
 
 namespace {
 
 using apptest::MessageRecorder;
+using apptest::RawUriList;
 using apptest::ScratchFolder;
 
 constexpr int kFrames = 30000;
@@ -57,17 +59,6 @@ void ExpectSavedSource(const std::string& path) {
         ASSERT_EQ(samples[2 * static_cast<std::size_t>(f) + 1], SourceSample(f)) << "frame " << f;
     }
 }
-
-/// A drop from another program as the platform hands it over: raw "text/uri-list" bytes.
-struct RawUriList : QMimeData {
-    explicit RawUriList(QByteArray list) : bytes(std::move(list)) {}
-    QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
-    bool hasFormat(const QString& format) const override { return formats().contains(format); }
-    QVariant retrieveData(const QString& format, QMetaType) const override {
-        return hasFormat(format) ? QVariant(bytes) : QVariant();
-    }
-    QByteArray bytes;
-};
 
 void Drop(CMainDialog& window, const QMimeData& data) {
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);

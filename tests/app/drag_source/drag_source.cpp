@@ -1,7 +1,7 @@
 // A stand-in for a file manager in the drop tests: a small window at the
 // screen's top-left corner that, when pressed, drags the "text/uri-list"
-// bytes given in hexadecimal as its one argument, exactly as given. It prints "ready" once
-// its window is on screen, so the test knows where to press.
+// bytes given in hexadecimal as its one argument, exactly as given. It
+// prints "ready" once its window is on screen, so the test knows where to press.
 #include <QApplication>
 #include <QDrag>
 #include <QMimeData>
@@ -9,20 +9,9 @@
 #include <QWidget>
 #include <cstdio>
 
-namespace {
+#include "raw_uri_list.h"
 
-/// The bytes as they are: QMimeData::setData would parse a "text/uri-list"
-/// into URLs and spoil a name that is not UTF-8 before it is sent, which a
-/// file manager that sends plain bytes does not do.
-struct RawUriList : QMimeData {
-    explicit RawUriList(QByteArray list) : bytes(std::move(list)) {}
-    QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
-    bool hasFormat(const QString& format) const override { return formats().contains(format); }
-    QVariant retrieveData(const QString& format, QMetaType) const override {
-        return hasFormat(format) ? QVariant(bytes) : QVariant();
-    }
-    QByteArray bytes;
-};
+namespace {
 
 class DragSource : public QWidget {
 public:
@@ -40,7 +29,7 @@ protected:
     }
     void mousePressEvent(QMouseEvent*) override {
         auto* drag = new QDrag(this);
-        drag->setMimeData(new RawUriList(uriList_));
+        drag->setMimeData(new apptest::RawUriList(uriList_));
         drag->exec(Qt::CopyAction);
         // The target asks for the bytes after the drop: stay a while to answer.
         QTimer::singleShot(2000, qApp, &QApplication::quit);
