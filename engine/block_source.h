@@ -44,6 +44,10 @@ public:
     /// Frames of the whole data and the frame the next fetch begins with.
     std::int64_t LengthFrames() const { return DataSize() / UnitsPerFrame(); }
     std::int64_t NextFrame() const { return Consumed() / UnitsPerFrame(); }
+    /// The length to show and to end a whole-source loop at: LengthFrames(),
+    /// or, while a source learns its real length only at its end, the length
+    /// its container states reliably. Never decides how much is fetched.
+    virtual std::int64_t StatedLengthFrames() const { return LengthFrames(); }
 
     /// True when the data ended early because the source could not be read
     /// to its end (a damaged or shrinking file): the job failed, it did not

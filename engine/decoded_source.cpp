@@ -152,4 +152,9 @@ void DecodedSource::EndAt(std::int64_t end, bool failed, const std::string& why)
     dataSize_.store(end, std::memory_order_relaxed);
 }
 
+std::int64_t DecodedSource::StatedLengthFrames() const {
+    const std::int64_t stated = input_.StatedFrames();
+    return DataSize() == kUnknownLength && stated >= 0 ? stated : DataSize();
+}
+
 bool DecodedSource::IsSameFileAs(const std::string& path) const { return DescriptorIsFile(descriptor_, path); }

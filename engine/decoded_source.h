@@ -46,6 +46,9 @@ public:
     /// or holds clearly less than its header states exactly.
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override;
     bool ReadFailed() const override { return readFailed_; }
+    /// The frames the container states exactly (not a bit-rate estimate)
+    /// until the decoder reaches the end, then the real length.
+    std::int64_t StatedLengthFrames() const override;
 
     /// [any thread] The progress in bytes of the file: where the decoded
     /// sound has reached, and the file's size.

@@ -47,8 +47,10 @@ bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& fai
 }
 
 bool CWaveFile::FillPlayBlock(std::size_t index) {
-    const std::int64_t sourceFrames = source_.LengthFrames();
-    const std::int64_t loopEnd = loopEnd_.load();
+    // A decoded source may end a little before the length it states: once
+    // its real end is known the loop ends there, so it still wraps.
+    const std::int64_t sourceFrames = source_.StatedLengthFrames();
+    const std::int64_t loopEnd = std::min(loopEnd_.load(), sourceFrames);
     timeline_.SetLoop(loopOn_.load(), loopStart_.load(), loopEnd > loopStart_.load() ? loopEnd : sourceFrames);
     std::uintptr_t failedPlugin = 0;
     if (timeline_.AtLoopEnd() && !StartRun(std::min(timeline_.LoopStart(), sourceFrames), true, failedPlugin)) {

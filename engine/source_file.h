@@ -35,6 +35,7 @@ public:
     bool FetchBlock(int frames, GrowBuffer<std::uint8_t>& raw) override { return Active().FetchBlock(frames, raw); }
     bool SeekToFrame(std::int64_t frame) override { return Active().SeekToFrame(frame); }
     bool ReadFailed() const override { return Active().ReadFailed(); }
+    std::int64_t StatedLengthFrames() const override { return Active().StatedLengthFrames(); }
 
     /// [any thread] The progress of the running job as a part of a whole:
     /// bytes of a WAV's data, or, for a decoded file (whose length in frames

@@ -17,7 +17,7 @@ std::optional<SourceLength> ReadSourceLength(const std::string& path) {
         return std::nullopt;
     }
     SourceLength length;
-    length.frames = source.LengthFrames();
+    length.frames = source.StatedLengthFrames();
     length.rate = source.Rate();
     length.known = length.frames < kLongestKnownLength;
     return length;

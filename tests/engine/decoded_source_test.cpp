@@ -19,6 +19,7 @@
 #include "support/wav_bytes.h"
 #include "job_end.h"
 #include "source_file.h"
+#include "source_length.h"
 #include "wave_file.h"
 
 namespace {
@@ -230,7 +231,9 @@ TEST_F(DecodedSaveTest, AlacAndPcmInMovSaveTheWavsBytesAndCutOrSilentFilesFail) 
          {make("alac.m4a", "-i " + tone + " -c:a alac"), make("pcm.mov", "-i " + tone + " -c:a pcm_s16le")}) {
         EXPECT_EQ(Save(lossless, {2, 22050, 16}, saved), 1) << lossless;
         EXPECT_TRUE(saved == expected) << lossless;
+        EXPECT_EQ(ReadSourceLength(lossless)->frames, 3 * 44100);
     }
+    EXPECT_FALSE(ReadSourceLength(make("bare.mp3", "-i " + tone + " -write_xing 0"))->known) << "a bit-rate estimate";
     // Cut in the middle of its sound: a read failure, and no output.
     const std::string cut = make("cut.m4a", "-i " + tone + " -c:a aac -movflags +faststart");
     ASSERT_EQ(truncate(cut.c_str(), static_cast<off_t>(std::filesystem::file_size(cut) / 2)), 0);
