@@ -4,7 +4,20 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace {
+
+thread_local bool quiet = false;
+
+}  // namespace
+
+QuietEngineLog::QuietEngineLog() : wasQuiet_(quiet) { quiet = true; }
+
+QuietEngineLog::~QuietEngineLog() { quiet = wasQuiet_; }
+
 void LogEngineFailure(const char* format, ...) {
+    if (quiet) {
+        return;
+    }
     char line[1024];
     va_list arguments;
     va_start(arguments, format);

@@ -234,6 +234,9 @@ TEST_F(DecodedSaveTest, AlacAndPcmInMovSaveTheWavsBytesAndCutOrSilentFilesFail) 
         EXPECT_EQ(ReadSourceLength(lossless)->frames, 3 * 44100);
     }
     EXPECT_FALSE(ReadSourceLength(make("bare.mp3", "-i " + tone + " -write_xing 0"))->known) << "a bit-rate estimate";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(ReadSourceLength(tone.substr(0, tone.size() - 2)));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a half-typed path is read quietly";
     // Cut in the middle of its sound: a read failure, and no output.
     const std::string cut = make("cut.m4a", "-i " + tone + " -c:a aac -movflags +faststart");
     ASSERT_EQ(truncate(cut.c_str(), static_cast<off_t>(std::filesystem::file_size(cut) / 2)), 0);
