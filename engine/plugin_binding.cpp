@@ -39,6 +39,7 @@ bool BindPluginEntries(std::span<void* const> modules, PluginEntryLists& lists) 
         bound.destructer.push_back(destructer);
         bound.process.push_back(process);
         bound.tail.push_back(Lookup<ZarevoEffectTailFn>(module, "EffectTail"));
+        bound.speed.push_back(Lookup<ZarevoEffectSpeedFn>(module, "EffectSpeed"));
     }
     lists = std::move(bound);
     return true;

@@ -3,7 +3,7 @@
  *
  * A plug-in is a shared library named "Zarevo_<caption>.so" placed next to the
  * program. It exports the six functions below with C linkage (and optionally
- * EffectTail and Describe_Parameters); the program loads it with dlopen and
+ * EffectTail, EffectSpeed and Describe_Parameters); the program loads it with dlopen and
  * binds the functions by name. This header is plain C (usable from C and
  * C++) and is all a plug-in author needs; zarevo_plugin.map is the linker
  * version script that exports exactly these names.
@@ -17,9 +17,9 @@
  *   [window]  the program's GUI thread (the renderer's main thread):
  *             Start_Dialog, End_Dialog, every panel event, EffectStop,
  *             Describe_Parameters and the described parameters' get and set.
- *   [worker]  the engine's processing thread: Constructer, EffectEnt,
- *             EffectTail, Destructer, and the resize callback (only from
- *             inside EffectEnt).
+ *   [worker]  the engine's processing thread: Constructer, EffectSpeed,
+ *             EffectEnt, EffectTail, Destructer, and the resize callback
+ *             (only from inside EffectEnt).
  * The worker calls one plug-in at a time, in chain order; the window may call
  * in at any moment, also while EffectEnt runs. Nothing across this interface
  * is locked. Values that the window writes and the worker reads (parameters,
@@ -69,7 +69,8 @@
  *   3  the optional EffectTail and the flush at the end of a job; the
  *      description carries the size of its parameter and preset structs
  *      (parameterSize, presetSize), so that it can grow. Version-2
- *      descriptions keep working.
+ *      descriptions keep working. The optional EffectSpeed, for plays that
+ *      move (seek, loop, follow a changed parameter).
  *
  * How a later version may grow: it adds entry points (optional ones, which a
  * host looks up by name and does without when they are missing), and it may
@@ -221,6 +222,26 @@ ZAREVO_PLUGIN_EXPORT void Destructer(void);
  */
 typedef int (*ZarevoEffectTailFn)(int sampleRate);
 ZAREVO_PLUGIN_EXPORT int EffectTail(int sampleRate);
+
+/* ---- Version 3: the optional speed ---- */
+
+/*
+ * [worker] at the start of every run of the chain, after Constructer and
+ * before the run's first EffectEnt. A play starts a new run (Destructer,
+ * Constructer) wherever it moves: a seek, a loop's jump back, a changed
+ * parameter.
+ * sampleRate: the job's output rate in Hz, as given to EffectEnt.
+ * Returns how many samples this plug-in gives back per sample it takes, with
+ * its current parameters, once it runs: 1.0 when it keeps the length, 0.5
+ * when it plays twice as fast. Samples held back until a whole frame has
+ * arrived do not count. The engine uses it to tell which source frame an
+ * output frame stands for: where a run that starts inside the data begins
+ * to sound, where a loop's end lies in the output, and the position being
+ * heard. A result that is not a number above 0 counts as 1.0. Optional: a
+ * library without it is taken to keep the length.
+ */
+typedef double (*ZarevoEffectSpeedFn)(int sampleRate);
+ZAREVO_PLUGIN_EXPORT double EffectSpeed(int sampleRate);
 
 /* ---- Version 2 and 3: the optional parameter description ---- */
 

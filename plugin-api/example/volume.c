@@ -1,7 +1,8 @@
 /*
  * Zarevo_volume: the smallest complete ZarevoPlus effect plug-in, in C.
  * It multiplies both channels by Gain. It has no panel (Start_Dialog returns
- * NULL, so its tab stays empty) and no tail (EffectTail returns 0); its one
+ * NULL, so its tab stays empty), no tail (EffectTail returns 0) and keeps the
+ * length (EffectSpeed returns 1); its one
  * parameter and two presets are described through Describe_Parameters, so
  * zarevo-render can set them:
  *
@@ -87,6 +88,14 @@ void Destructer(void) {}
 int EffectTail(int sampleRate) {
     (void)sampleRate;
     return 0;
+}
+
+/* [worker] At the start of every run: one output sample per input sample.
+   (Optional; an effect that changes the speed returns its ratio, so a play
+   that seeks or loops knows which sound is which.) */
+double EffectSpeed(int sampleRate) {
+    (void)sampleRate;
+    return 1.0;
 }
 
 /* [window] The parameter and presets above; static data, valid while loaded. */

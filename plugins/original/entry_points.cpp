@@ -41,6 +41,8 @@ void Destructer(void) { StandardEffectRun().Destruct(); }
 
 int EffectTail(int sampleRate) { return RingFrames(sampleRate); }
 
+double EffectSpeed(int sampleRate) { return OutputPerInput(sampleRate); }
+
 const ZarevoParameterDescription* Describe_Parameters(void) { return DescribeParameterBlock(); }
 
 }  // extern "C"

@@ -52,6 +52,10 @@ void Destructer(void) {}
 /// so its sound ends with its input.
 int EffectTail(int /*sampleRate*/) { return 0; }
 
+/// [worker] At the start of a run: vocal cancel gives one sample for each it
+/// takes.
+double EffectSpeed(int /*sampleRate*/) { return 1.0; }
+
 /// [window] The one parameter, for hosts without a panel (zarevo-render).
 const ZarevoParameterDescription* Describe_Parameters(void) { return &kDescription; }
 

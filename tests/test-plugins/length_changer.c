@@ -1,7 +1,8 @@
 /* Test plug-in that returns a different count than it was given, as a speed
  * change does: count x Numerator / Denominator frames, each output frame i
  * taking input frame i x count / n. With Misreport set it instead returns
- * that value without writing anything, as a faulty plug-in might. */
+ * that value without writing anything, as a faulty plug-in might. States
+ * its speed through EffectSpeed. */
 #include <stddef.h>
 
 #include "no_panel.h"
@@ -28,6 +29,11 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
         out->channel[1][i] = in->channel[1][from];
     }
     return n;
+}
+
+double EffectSpeed(int sampleRate) {
+    (void)sampleRate;
+    return (double)Numerator / Denominator;
 }
 
 void EffectStop(void) {}

@@ -64,7 +64,42 @@ struct EffectRun::Setting {
     std::int32_t channels;         // 1 in mono mode, else 2
     double ratio;
     double inversePitch;
+
+    /// Output samples of one hop (an input advance of N/2).
+    double Hop() const {
+        const std::int32_t half = stretchedLength / 2;
+        return half == 0 ? 0.0 : half * inversePitch;
+    }
 };
+
+bool EffectRun::ReadSetting(std::int32_t sampleRate, Setting& setting) {
+    setting.sampleRate = sampleRate;
+    setting.frameLength = FrameLengthForRate(sampleRate);
+    setting.channels = ProcessMono.load(kRelaxed) != 0 ? 1 : 2;
+    const double pitchFactor = std::pow(2.0, PitchOctaves.load(kRelaxed));
+    setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(kRelaxed));
+    setting.inversePitch = 1.0 / pitchFactor;
+    const double stretched = setting.frameLength * setting.ratio;
+    // Rationale: a stretched frame beyond MaxStretched (or NaN from typed
+    // values) cannot be held.
+    if (!(stretched >= 0.0 && stretched <= MaxStretched)) {
+        return false;
+    }
+    setting.stretchedLength = static_cast<std::int32_t>(stretched);
+    return true;
+}
+
+double OutputPerInput(std::int32_t sampleRate) {
+    EffectRun::Setting setting{};
+    if (!EffectRun::ReadSetting(sampleRate, setting)) {
+        return 0.0;
+    }
+    const double hop = setting.Hop();
+    if (!(hop >= 0.0 && hop <= static_cast<double>(MaxWritten))) {
+        return 0.0;
+    }
+    return std::floor(hop) / (setting.frameLength / 2);
+}
 
 void EffectRun::Construct() {
     stopRequested_.store(0, kRelaxed);
@@ -249,19 +284,11 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
         count = 0;
     }
     Setting setting{};
-    setting.sampleRate = sampleRate;
-    setting.frameLength = FrameLengthForRate(sampleRate);
-    setting.channels = ProcessMono.load(kRelaxed) != 0 ? 1 : 2;
-    const double pitchFactor = std::pow(2.0, PitchOctaves.load(kRelaxed));
-    setting.ratio = pitchFactor * std::pow(2.0, -SpeedExponent.load(kRelaxed));
-    setting.inversePitch = 1.0 / pitchFactor;
-    const double stretched = setting.frameLength * setting.ratio;
-    // Rationale: a stretched frame beyond MaxStretched (or NaN from typed
-    // values) cannot be held; the call gives back nothing rather than fail later.
-    if (!(stretched >= 0.0 && stretched <= MaxStretched)) {
+    // A stretched frame that cannot be held gives back nothing rather than
+    // fail later.
+    if (!ReadSetting(sampleRate, setting)) {
         return 0;
     }
-    setting.stretchedLength = static_cast<std::int32_t>(stretched);
     frameLength_ = setting.frameLength;
     stretchedLength_ = setting.stretchedLength;
 
@@ -277,8 +304,7 @@ int EffectRun::Process(int sampleRate, int count, const ChannelBuffers* in, Chan
             reverb_.Build(reverbSpectrum_.Samples(), amount, *fft_[0]);
         }
         const std::int32_t n = setting.frameLength;
-        const std::int32_t half = setting.stretchedLength / 2;
-        const double hop = half == 0 ? 0.0 : half * setting.inversePitch;
+        const double hop = setting.Hop();
         while (fifoCount_ - consumed >= n) {
             const bool hopFits = hop >= 0.0 && hop <= static_cast<double>(MaxWritten - written);
             const std::int32_t hopOut = hopFits ? static_cast<std::int32_t>(hop) : 0;

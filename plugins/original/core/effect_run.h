@@ -27,6 +27,11 @@ std::int32_t FrameLengthForRate(std::int32_t sampleRate);
 /// the reverb is on; otherwise 0. At most INT_MAX.
 int RingFrames(std::int32_t sampleRate);
 
+/// Output samples the effect makes per input sample with the current
+/// parameters at `sampleRate`, once running: a hop's output over the frame's
+/// advance of N/2. 0 when the settings give no output at all.
+double OutputPerInput(std::int32_t sampleRate);
+
 /// One processing run of the standard effect.
 /// Threads: Construct, Process and Destruct on the worker; RequestStop on the
 /// window thread at any time, also while Process runs. Within Process the
@@ -62,8 +67,12 @@ public:
     /// and after Destruct).
     int HelperThreads() const { return pool_.Helpers(); }
 
-private:
     struct Setting;
+    /// The frame geometry and pitch of the current parameters at
+    /// `sampleRate`; false when the stretched frame cannot be held.
+    static bool ReadSetting(std::int32_t sampleRate, Setting& setting);
+
+private:
     void EmptyBuffers();
     bool PrepareBuffers(const Setting& setting);
     bool AppendInput(int count, const ChannelBuffers* in);

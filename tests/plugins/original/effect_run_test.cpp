@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -116,6 +117,18 @@ TEST_F(EffectRunTest, SpeedTwoGivesAQuarterFramePerHopAndHalfGivesAWholeFrame) {
     for (std::size_t i = 0; i < 32768; ++i) {
         ASSERT_EQ(output_[0][i], input_[0][i]);
         ASSERT_EQ(output_[0][32768 + i], input_[0][16384 + i]);
+    }
+}
+
+TEST_F(EffectRunTest, TheStatedSpeedIsWhatTheBlocksGive) {
+    // A block of N input samples gives two hops once the first frame is in.
+    ApplyRatio.store(0.0);
+    for (const auto [pitch, speed] : {std::array{0.0, 0.0}, std::array{0.5, 0.0}, std::array{-0.3, 0.7}}) {
+        PitchOctaves.store(pitch);
+        SpeedExponent.store(speed);
+        run_.Construct();
+        const std::vector<int> counts = Feed(22050, 32768, 3);
+        EXPECT_EQ(OutputPerInput(22050), counts[2] / 32768.0) << pitch << ", " << speed;
     }
 }
 
