@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <utility>
 
 #include "guarded_call.h"
@@ -13,6 +14,11 @@ namespace {
 
 constexpr int kSampleMargin = 100000;
 constexpr int kPcmMargin = 4096;
+
+/// Slowest and fastest chain speed taken from the plug-ins' answers: far
+/// beyond any effect, near enough to keep every count in range.
+constexpr double kSlowestSpeed = 1.0 / 4096;
+constexpr double kFastestSpeed = 4096;
 
 /// A plug-in's result, kept within what the output pair really holds.
 int ClampToOutput(int frames) { return std::clamp(frames, 0, OutputCapacity); }
@@ -46,6 +52,7 @@ int SourceFramesPerBlock(int blockFrames, int outputRate, int sourceRate) {
 void BlockProducer::StartJob(std::function<bool()> stopRequested) {
     end_.Start();
     prerollOutputLeft_ = 0;
+    chainSpeed_ = 1.0;
     stopRequested_ = std::move(stopRequested);
     flushing_.store(false, std::memory_order_relaxed);
 }
@@ -134,8 +141,29 @@ bool BlockProducer::Preroll(BlockSource& source, int sourceFrames, const OutputF
     if (realFrames < 0) {
         return !source.ReadFailed();
     }
-    prerollOutputLeft_ = realFrames;
+    prerollOutputLeft_ = std::llround(realFrames * chainSpeed_);
     return RunChain(format.rate, chain) >= 0;
+}
+
+bool BlockProducer::AskChainSpeed(int sampleRate, std::span<const ZarevoEffectSpeedFn> speeds) {
+    failedPlugin_ = -1;
+    double product = 1.0;
+    bool allStated = true;
+    for (std::size_t k = 0; k < speeds.size(); ++k) {
+        double speed = 1.0;
+        if (speeds[k] != nullptr && !GuardedPluginCall("EffectSpeed", k, [&] { speed = speeds[k](sampleRate); })) {
+            failedPlugin_ = static_cast<int>(k);
+            return false;
+        }
+        const bool usable = speeds[k] != nullptr && std::isfinite(speed) && speed > 0.0;
+        product *= usable ? speed : 1.0;
+        allStated = allStated && usable;
+    }
+    chainSpeed_ = std::clamp(product, kSlowestSpeed, kFastestSpeed);
+    if (allStated) {
+        end_.SetSpeed(chainSpeed_);
+    }
+    return true;
 }
 
 int BlockProducer::RunFlushBlock(int sampleRate, const PluginEntryLists& plugins) {
@@ -245,7 +273,7 @@ int BlockProducer::RunChain(int sampleRate, std::span<const ZarevoEffectEntFn> c
 }
 
 int BlockProducer::DropPrerollOutput(int frames) {
-    const int dropped = std::clamp(prerollOutputLeft_, 0, std::max(frames, 0));
+    const auto dropped = static_cast<int>(std::clamp<std::int64_t>(prerollOutputLeft_, 0, std::max(frames, 0)));
     if (dropped == 0) {
         return frames;
     }

@@ -62,17 +62,23 @@ public:
     /// misbehaving plug-in cannot make the engine read past its buffers.
     bool ProduceBlock(BlockSource& source, int sourceFrames, const OutputFormat& format,
                       const PluginEntryLists& plugins, PcmBlock& out);
+    /// Asks the plug-ins for their speed (EffectSpeed) at the start of a
+    /// run: ChainSpeed() is then the product, 1 for a plug-in without the
+    /// entry or with no usable answer. When every plug-in stated its speed,
+    /// the output's end is placed by it. False when one threw (see
+    /// FailedPlugin).
+    bool AskChainSpeed(int sampleRate, std::span<const ZarevoEffectSpeedFn> speeds);
+    /// Output frames per working frame of the run, from AskChainSpeed.
+    double ChainSpeed() const { return chainSpeed_; }
     /// Feeds the next `sourceFrames` frames of the source through the chain
     /// (a pre-roll) and discards as many frames of the chain's output as
-    /// they make, in this call or in the blocks after it: a run that starts
-    /// inside the data then begins at its first frame with the plug-ins
-    /// already at full level. False when a plug-in threw (see FailedPlugin)
-    /// or the source failed.
+    /// they make at ChainSpeed(), in this call or in the blocks after it: a
+    /// run that starts inside the data then begins at its first frame with
+    /// the plug-ins already at full level. False when a plug-in threw (see
+    /// FailedPlugin) or the source failed.
     /// Rationale: a plug-in that holds samples back gives the pre-roll's
     /// sound only in later calls, so discarding what this one call returns
-    /// would let the pre-roll be heard. The count assumes a chain that keeps
-    /// the speed; at another speed the start is off by the pre-roll's
-    /// difference in length.
+    /// would let the pre-roll be heard.
     bool Preroll(BlockSource& source, int sourceFrames, const OutputFormat& format,
                  std::span<const ZarevoEffectEntFn> chain);
     /// [any thread] True from the first flush block to the next StartJob.
@@ -115,7 +121,8 @@ private:
     GrowBuffer<double> chainRight_;
     int blockFrames_ = 0;
     int chainFrames_ = 0;
-    int prerollOutputLeft_ = 0;  // chain output frames still owed to the pre-roll
+    std::int64_t prerollOutputLeft_ = 0;  // chain output frames still owed to the pre-roll
+    double chainSpeed_ = 1.0;
     int failedPlugin_ = -1;
     EndOfData end_;
     std::function<bool()> stopRequested_;

@@ -3,6 +3,7 @@
 #include "end_of_data.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,8 +17,8 @@ void EndOfData::Start() { *this = EndOfData(); }
 
 void EndOfData::CountDataBlock(int inputFrames, int realFrames, int outputFrames) {
     realInput_ += realFrames;
-    if (++dataBlocks_ == 1) {
-        firstInput_ = inputFrames;
+    if (firstOutput_ == 0) {
+        firstInput_ += inputFrames;
         firstOutput_ = outputFrames;
     } else {
         steadyInput_ += inputFrames;
@@ -51,10 +52,16 @@ void EndOfData::FixDataEnd() {
     // chain's ratio of output to input, so that a chain that changes the
     // speed moves the end with the sound and the padding of the last block
     // never counts as sound. The ratio is taken over the blocks after the
-    // first, since a plug-in that holds samples back returns fewer for the
-    // first block only. A chain that keeps the length (or none) gives the
-    // real frame count itself. Rounded up: an output frame that holds any
+    // first that gave sound, since a plug-in that holds samples back returns
+    // fewer for the blocks up to it only. A chain that keeps the length (or none) gives the
+    // real frame count itself. A speed the plug-ins state needs no blocks
+    // at all: a run that starts inside the data, in short blocks, may end
+    // before the blocks show it. Rounded up: an output frame that holds any
     // part of the source's sound is the source's.
+    if (statedSpeed_ > 0) {
+        keepAllBelow_ = static_cast<std::int64_t>(std::ceil(static_cast<double>(realInput_) * statedSpeed_));
+        return;
+    }
     const std::int64_t input = steadyInput_ > 0 ? steadyInput_ : firstInput_;
     const std::int64_t output = steadyInput_ > 0 ? steadyOutput_ : firstOutput_;
     keepAllBelow_ =

@@ -27,6 +27,10 @@ public:
     /// Forgets the previous job.
     void Start();
 
+    /// Sets the chain's speed, output frames per input frame, when every
+    /// plug-in has stated it: the data's end is then placed by it rather
+    /// than by the blocks' counts.
+    void SetSpeed(double outputPerInput) { statedSpeed_ = outputPerInput; }
     /// Counts a data block: `inputFrames` handed to the chain, the first
     /// `realFrames` of them made from the source's data (the rest pads the
     /// block), `outputFrames` returned by the chain.
@@ -59,14 +63,15 @@ private:
     /// Output frames at and after this index are never kept.
     std::int64_t OutputEnd() const;
 
-    int dataBlocks_ = 0;
     std::int64_t realInput_ = 0;  // frames handed to the chain made from source data
-    // Input and output frames of the blocks after the first, flush blocks
-    // included: the chain's speed, free of what the first block holds back.
+    // Input and output frames of the blocks after the first that gave sound,
+    // flush blocks included: the chain's speed, free of what the blocks up
+    // to the first sound hold back.
     std::int64_t steadyInput_ = 0;
     std::int64_t steadyOutput_ = 0;
     std::int64_t firstInput_ = 0;
     std::int64_t firstOutput_ = 0;
+    double statedSpeed_ = 0;  // 0: not stated
     std::int64_t produced_ = 0;  // every output frame so far, kept or not
     // Output frames before this index are kept whatever they hold. Unbounded
     // until the end of the data is known.

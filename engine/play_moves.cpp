@@ -20,6 +20,15 @@
 #include "source_passage.h"
 #include "wave_file.h"
 
+namespace {
+
+/// Most source a run may take, in full blocks, before its first sound is
+/// queued: far beyond the frame of any shipped effect, and a bound on the
+/// work one move does for a plug-in that never gives sound.
+constexpr int kFirstSoundBlocks = 2;
+
+}  // namespace
+
 bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin) {
     if (replacing) {
         CallDestructers();
@@ -36,14 +45,38 @@ bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& fai
         source_.SeekToFrame(frame - preroll);
     }
     producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
-    if (preroll > 0 && !producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) &&
-        producer_.FailedPlugin() >= 0) {
+    // A source that fails in the pre-roll fails the first block instead.
+    const bool ready = producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
+                       (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) ||
+                        producer_.FailedPlugin() < 0);
+    if (!ready) {
         failedPlugin = static_cast<std::uintptr_t>(producer_.FailedPlugin());
         return false;
     }
-    timeline_.StartRun(source_.NextFrame(), replacing);
+    const double sourcePerOutput = static_cast<double>(source_.Rate()) / format_.rate / producer_.ChainSpeed();
+    timeline_.StartRun(source_.NextFrame(), sourcePerOutput, replacing);
     runFresh_ = true;
     return true;
+}
+
+bool CWaveFile::ProduceRunSound(PcmBlock& block) {
+    // Rationale: a plug-in that works in long frames gives nothing until a
+    // whole frame has come in. The blocks before a run's first sound are made
+    // here at once: queued empty, each would cost a trip through the device
+    // before the new sound is heard.
+    std::int64_t taken = 0;
+    while (true) {
+        const int frames = timeline_.NextBlockFrames();
+        if (!producer_.ProduceBlock(source_, frames, format_, plugins_, block)) {
+            return false;
+        }
+        taken += frames;
+        if (block.length > 0 || !runFresh_ || taken >= std::int64_t{kFirstSoundBlocks} * blockFrames_ ||
+            state_.load() == WS_STOPPING_PLAY || seekTarget_.load() >= 0) {
+            return true;
+        }
+        timeline_.BlockQueued(0, 0);
+    }
 }
 
 bool CWaveFile::FillPlayBlock(std::size_t index) {
@@ -53,17 +86,31 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
     const std::int64_t loopEnd = std::min(loopEnd_.load(), sourceFrames);
     timeline_.SetLoop(loopOn_.load(), loopStart_.load(), loopEnd > loopStart_.load() ? loopEnd : sourceFrames);
     std::uintptr_t failedPlugin = 0;
-    if (timeline_.AtLoopEnd() && !StartRun(std::min(timeline_.LoopStart(), sourceFrames), true, failedPlugin)) {
+    const auto wrap = [&] {
+        if (StartRun(std::min(timeline_.LoopStart(), sourceFrames), true, failedPlugin)) return true;
         NoteFailedAtEnd(failedPlugin);  // the play ends with what it holds and reports the plug-in
         return false;
-    }
-    const bool endsLoop = timeline_.NextBlockEndsLoop();
-    PcmBlock& block = playBlocks_[index];
-    if (!producer_.ProduceBlock(source_, timeline_.NextBlockFrames(), format_, plugins_, block)) {
+    };
+    if (timeline_.AtLoopEnd() && !wrap()) {
         return false;
     }
-    const auto frameBytes = static_cast<std::size_t>(format_.channels * format_.bits / 8);
-    if (!fadeTail_.empty()) {
+    PcmBlock& block = playBlocks_[index];
+    if (!ProduceRunSound(block)) {
+        // The sound ended before the loop's end (a loop up to the end of the
+        // file): the loop goes on at its start.
+        if (!timeline_.Looping() || EndOfBlocks(failedPlugin) != JobEnd::Completed || !wrap() ||
+            !ProduceRunSound(block)) {
+            return false;
+        }
+    }
+    const std::int64_t frameBytes = format_.channels * format_.bits / 8;
+    const std::int64_t made = block.length / frameBytes;
+    // The loop's end cuts the run's sound where the chain reaches it.
+    const std::int64_t left = timeline_.OutputLeftInLoop();
+    const bool endsLoop = timeline_.Looping() && made > 0 && made >= left;
+    const std::int64_t taken = endsLoop ? std::max<std::int64_t>(left, 0) : made;
+    block.length = static_cast<int>(taken * frameBytes);
+    if (!fadeTail_.empty() && (block.length > 0 || !runFresh_)) {
         if (runFresh_) {
             CrossfadeInto(fadeTail_, {block.bytes.data(), static_cast<std::size_t>(block.length)}, format_.channels,
                           format_.bits);
@@ -74,18 +121,20 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
             block.length += static_cast<int>(fadeTail_.size());
         }
         fadeTail_.clear();
+        runFresh_ = false;
     }
-    runFresh_ = false;
+    if (block.length > 0) {
+        runFresh_ = false;
+    }
     int length = block.length;
     if (endsLoop) {
-        const std::size_t held = std::min(static_cast<std::size_t>(CrossfadeFrames(format_.rate)) * frameBytes,
+        const std::size_t held = std::min(static_cast<std::size_t>(CrossfadeFrames(format_.rate) * frameBytes),
                                           static_cast<std::size_t>(length));
         fadeTail_.assign(block.bytes.begin() + (length - static_cast<std::ptrdiff_t>(held)),
                          block.bytes.begin() + length);
         length -= static_cast<int>(held);
     }
-    timeline_.BlockQueued(source_.NextFrame(),
-                          static_cast<std::int64_t>(length) / static_cast<std::int64_t>(frameBytes));
+    timeline_.BlockQueued(length / frameBytes, taken);
     playHeaders_[index].data = block.bytes.data();
     playHeaders_[index].length = length;
     return true;
@@ -138,7 +187,9 @@ void CWaveFile::UpdateHeardFrame() {
 void CWaveFile::StartSavePassage() {
     const std::int64_t preroll = passage_.StartJob(blockFrames_);
     // A plug-in that throws here has the job end as failed, with what it made.
-    if (preroll > 0 && !producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) &&
+    if (preroll > 0 &&
+        !(producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
+          producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process)) &&
         producer_.FailedPlugin() >= 0) {
         NoteFailedAtEnd(static_cast<std::size_t>(producer_.FailedPlugin()));
     }

@@ -3,6 +3,13 @@
 #include "play_timeline.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+
+std::int64_t PlayTimeline::Run::SourceAt(std::int64_t output) const {
+    const std::int64_t into = std::clamp<std::int64_t>(output - outputStart, 0, outputFrames);
+    return sourceStart + std::llround(static_cast<double>(into) * sourcePerOutput);
+}
 
 void PlayTimeline::StartPlay(int blockFrames, int sourceRate) {
     blockFrames_ = std::max(1, blockFrames);
@@ -10,29 +17,29 @@ void PlayTimeline::StartPlay(int blockFrames, int sourceRate) {
     // even by a slow chain, and it plays long enough to make the next,
     // twice as long block behind it.
     firstRunBlock_ = std::clamp(sourceRate / 10, 1, blockFrames_);
-    segments_.clear();
+    runs_.clear();
     written_ = 0;
 }
 
-void PlayTimeline::StartRun(std::int64_t frame, bool soon) {
-    nextFrame_ = frame;
+void PlayTimeline::StartRun(std::int64_t frame, double sourcePerOutput, bool soon) {
     runBlock_ = soon ? firstRunBlock_ : blockFrames_;
     // Rationale: the worker takes a move only between two blocks, so a run
     // that is moved around (seeks, loops, changed parameters) keeps blocks
     // short enough that making one never holds the next move back for long.
     runBlockLimit_ = soon ? std::min(blockFrames_, firstRunBlock_ * kMovedRunBlocks) : blockFrames_;
-    if (segments_.empty()) lastHeard_ = frame;
+    if (runs_.empty()) lastHeard_ = frame;
+    // A run that never sounded stands for nothing.
+    if (!runs_.empty() && runs_.back().outputFrames == 0) runs_.pop_back();
+    runs_.push_back(Run{written_, 0, 0, frame, sourcePerOutput > 0 ? sourcePerOutput : 1.0});
 }
 
 void PlayTimeline::DropUnplayed(std::int64_t playedFrames) {
-    while (!segments_.empty() && segments_.back().outputStart >= playedFrames) {
-        segments_.pop_back();
+    while (!runs_.empty() && runs_.back().outputStart >= playedFrames) {
+        runs_.pop_back();
     }
-    if (!segments_.empty()) {
-        Segment& last = segments_.back();
-        const std::int64_t kept = std::min(playedFrames - last.outputStart, last.outputFrames);
-        last.sourceFrames = last.outputFrames > 0 ? last.sourceFrames * kept / last.outputFrames : 0;
-        last.outputFrames = kept;
+    if (!runs_.empty()) {
+        Run& last = runs_.back();
+        last.outputFrames = std::clamp<std::int64_t>(playedFrames - last.outputStart, 0, last.outputFrames);
     }
     written_ = std::min(written_, playedFrames);
 }
@@ -43,30 +50,32 @@ void PlayTimeline::SetLoop(bool on, std::int64_t start, std::int64_t end) {
     loopEnd_ = end;
 }
 
-int PlayTimeline::NextBlockFrames() const {
-    if (loopOn_ && nextFrame_ < loopEnd_) {
-        return static_cast<int>(std::min<std::int64_t>(runBlock_, loopEnd_ - nextFrame_));
+std::int64_t PlayTimeline::OutputLeftInLoop() const {
+    if (!loopOn_ || runs_.empty()) {
+        return std::numeric_limits<std::int64_t>::max();
     }
-    return runBlock_;
+    const Run& run = runs_.back();
+    const auto loopOutput = std::llround(static_cast<double>(loopEnd_ - run.sourceStart) / run.sourcePerOutput);
+    return loopOutput - run.taken;
 }
 
-void PlayTimeline::BlockQueued(std::int64_t sourceEnd, std::int64_t outputFrames) {
-    segments_.push_back(Segment{written_, outputFrames, nextFrame_, sourceEnd - nextFrame_});
-    written_ += outputFrames;
-    nextFrame_ = sourceEnd;
+void PlayTimeline::BlockQueued(std::int64_t written, std::int64_t taken) {
+    if (!runs_.empty()) {
+        runs_.back().outputFrames += written;
+        runs_.back().taken += taken;
+    }
+    written_ += written;
     runBlock_ = std::min(runBlock_ * 2, runBlockLimit_);
 }
 
 std::int64_t PlayTimeline::HeardFrame(std::int64_t playedFrames) {
-    // Segments wholly heard are forgotten; the one being heard is kept.
-    while (segments_.size() > 1 && segments_[1].outputStart <= playedFrames) {
-        segments_.pop_front();
+    // Runs wholly heard are forgotten; the one being heard is kept.
+    while (runs_.size() > 1 && runs_[1].outputStart <= playedFrames && runs_[1].outputFrames > 0) {
+        runs_.pop_front();
     }
-    if (segments_.empty() || playedFrames < segments_.front().outputStart) {
+    if (runs_.empty() || runs_.front().outputFrames == 0 || playedFrames < runs_.front().outputStart) {
         return lastHeard_;
     }
-    const Segment& now = segments_.front();
-    const std::int64_t into = std::min(playedFrames - now.outputStart, now.outputFrames);
-    lastHeard_ = now.outputFrames > 0 ? now.sourceStart + into * now.sourceFrames / now.outputFrames : now.sourceStart;
+    lastHeard_ = runs_.front().SourceAt(playedFrames);
     return lastHeard_;
 }

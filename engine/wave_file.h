@@ -209,6 +209,10 @@ private:
     // plug-in threw.
     void HandleSeek();
     bool FillPlayBlock(std::size_t index);
+    /// Produces the run's next block into `block`, going on at once while
+    /// the run has given no sound yet. False when the output has ended or
+    /// failed.
+    bool ProduceRunSound(PcmBlock& block);
     bool StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin);
     void UpdateHeardFrame();
     /// Positions the source for a save and feeds the passage's pre-roll.

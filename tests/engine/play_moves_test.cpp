@@ -32,10 +32,15 @@ std::vector<std::int16_t> SoundingFrames(const Bytes& pcm) {
     return frames;
 }
 
-// The count of frames from `from` on that continue the source from `frame`.
-std::size_t Matching(const std::vector<std::int16_t>& captured, std::size_t from, std::int64_t frame) {
+// The count of frames from `from` on that continue the source from `frame`,
+// taking every `step`th source frame.
+std::size_t Matching(const std::vector<std::int16_t>& captured, std::size_t from, std::int64_t frame,
+                     std::int64_t step = 1) {
     std::size_t k = 0;
-    while (from + k < captured.size() && captured[from + k] == SourceValue(frame + static_cast<std::int64_t>(k))) ++k;
+    while (from + k < captured.size() &&
+           captured[from + k] == SourceValue(frame + step * static_cast<std::int64_t>(k))) {
+        ++k;
+    }
     return k;
 }
 
@@ -48,12 +53,12 @@ protected:
         setenv("SDL_DISKAUDIODELAY", "46", 1);  // one 2048-frame period at 44.1 kHz: about real time
     }
 
-    void StartPlay(int frames, std::int64_t from) {
+    void StartPlay(int frames, std::int64_t from, const TestPlugin& chain) {
         Bytes samples;
         for (int f = 0; f < frames; ++f) AppendLe16(samples, static_cast<std::uint16_t>(SourceValue(f)));
         const std::string source = dir_.Path("source.wav");
         WriteFileBytes(source, PcmWav(1, kRate, 16, samples));
-        ASSERT_TRUE(engine_.PrepareJob({plugin_.Handle()}, source, "", 1, kRate, 16, SourceBlockFrames, -1));
+        ASSERT_TRUE(engine_.PrepareJob({chain.Handle()}, source, "", 1, kRate, 16, SourceBlockFrames, -1));
         engine_.SetPlayStart(from);
         ASSERT_TRUE(engine_.StartPlay());
     }
@@ -67,14 +72,27 @@ protected:
     TempDir dir_;
     std::string capture_;
     WindowInbox inbox_;
-    TestPlugin plugin_{"passthrough"};
     CWaveFile engine_{inbox_.Target()};
 };
 
-TEST_F(PlayMoves, PlayFromAFrameAndASeekPlayTheSourceFromThere) {
+// The moves through a chain without delay, and through one that gives its
+// sound 30000 frames late, as an effect working in long frames does: more
+// than a moved run's pre-roll and first blocks, and more than the loop.
+class PlayMovesThrough : public PlayMoves, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        PlayMoves::SetUp();
+        *chain_.Symbol<int>("HoldBack") = GetParam() == std::string("delaying") ? 30000 : 0;
+    }
+    TestPlugin chain_{"holdback"};
+};
+
+INSTANTIATE_TEST_SUITE_P(Chains, PlayMovesThrough, ::testing::Values("direct", "delaying"));
+
+TEST_P(PlayMovesThrough, PlayFromAFrameAndASeekPlayTheSourceFromThere) {
     const std::int64_t start = 30000, target = 150000;
     const int frames = 170000;
-    StartPlay(frames, start);
+    StartPlay(frames, start, chain_);
     std::this_thread::sleep_for(100ms);
     const std::int64_t heard = engine_.HeardFrame();
     EXPECT_GE(heard, start);
@@ -91,16 +109,17 @@ TEST_F(PlayMoves, PlayFromAFrameAndASeekPlayTheSourceFromThere) {
     EXPECT_EQ(Matching(captured, before + fade, target + static_cast<std::int64_t>(fade)),
               captured.size() - before - fade);
     // The seek ran the chain anew: Destructer, then Constructer.
-    EXPECT_EQ(std::atomic_ref<int>(*plugin_.Symbol<int>("ConstructerCalls")).load(), 2);
-    EXPECT_EQ(std::atomic_ref<int>(*plugin_.Symbol<int>("DestructerCalls")).load(), 2);
+    // The seek ran the chain anew: Destructer, then Constructer.
+    EXPECT_EQ(std::atomic_ref<int>(*chain_.Symbol<int>("ConstructerCalls")).load(), 2);
+    EXPECT_EQ(std::atomic_ref<int>(*chain_.Symbol<int>("DestructerCalls")).load(), 2);
     EXPECT_NEAR(static_cast<double>(engine_.HeardFrame()), frames, 2048) << "heard to the end within a period";
 }
 
-TEST_F(PlayMoves, LoopJoinsItsEndToItsStartWithoutAGap) {
+TEST_P(PlayMovesThrough, LoopJoinsItsEndToItsStartWithoutAGap) {
     const std::int64_t loopStart = 20000, loopEnd = 40000;
     const std::size_t fade = static_cast<std::size_t>(CrossfadeFrames(kRate));
     engine_.SetLoop(true, loopStart, loopEnd);
-    StartPlay(60000, loopStart);
+    StartPlay(60000, loopStart, chain_);
     std::this_thread::sleep_for(700ms);  // a loop lasts 450 ms
     engine_.SetLoop(false, loopStart, loopEnd);
     const std::vector<std::int16_t> captured = WaitForEnd();
@@ -116,6 +135,25 @@ TEST_F(PlayMoves, LoopJoinsItsEndToItsStartWithoutAGap) {
         EXPECT_LE(captured[first + k], std::max(before, after)) << k;
     }
     EXPECT_GE(Matching(captured, first + fade, loopStart + static_cast<std::int64_t>(fade)), first - fade);
+}
+
+TEST_F(PlayMoves, AFasterChainStartsAndEndsWhereTheSourceDoes) {
+    TestPlugin faster{"length_changer"};  // every second frame, and says so
+    const std::int64_t start = 30000, target = 80000;
+    const int frames = 120000;
+    StartPlay(frames, start, faster);
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(engine_.SeekPlay(target));
+    const std::vector<std::int16_t> captured = WaitForEnd();
+    // Played at its speed, the pre-roll's sound is dropped whole: the first
+    // frame heard is the start's (within the odd frame of the pre-roll).
+    ASSERT_FALSE(captured.empty());
+    const int late = captured[0] - SourceValue(start);
+    ASSERT_GE(late, 0);
+    ASSERT_LE(late, 2);
+    const std::size_t before = Matching(captured, 0, start + late, 2);
+    EXPECT_NEAR(static_cast<double>(captured.size() - before), (frames - target) / 2.0, 4.0) << "from the target on";
+    EXPECT_NEAR(static_cast<double>(engine_.HeardFrame()), frames, 2 * 2048) << "an output frame is two of the source";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
  * working in frames does: its output is its input delayed by that many
  * samples, so the first call returns HoldBack fewer than it was given and
  * the last HoldBack samples of a job come out only if the engine feeds more
- * blocks after the data. Counts its EffectEnt calls. */
+ * blocks after the data. Counts its calls. */
 #include <stdatomic.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,11 +11,16 @@
 
 ZAREVO_PLUGIN_EXPORT int HoldBack = 1000;
 ZAREVO_PLUGIN_EXPORT atomic_int EffectEntCalls;
+ZAREVO_PLUGIN_EXPORT atomic_int ConstructerCalls;
+ZAREVO_PLUGIN_EXPORT atomic_int DestructerCalls;
 
 static double* Held[2];
 static int HeldCount;
 
-void Constructer(void) { HeldCount = 0; }
+void Constructer(void) {
+    atomic_fetch_add(&ConstructerCalls, 1);
+    HeldCount = 0;
+}
 
 int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffers* out, const int* capacity,
               ZarevoResizeOutputFn resize) {
@@ -51,7 +56,7 @@ int EffectEnt(int sampleRate, int count, const ChannelBuffers* in, ChannelBuffer
 
 void EffectStop(void) {}
 
-void Destructer(void) {}
+void Destructer(void) { atomic_fetch_add(&DestructerCalls, 1); }
 
 /* The library may be unloaded without a last Destructer (a job that failed
  * to open): its storage goes with it. */
