@@ -56,7 +56,7 @@ void PlayFollow::Tick() {
     restartDue_ = ParametersChanged() || restartDue_;
     const auto now = std::chrono::steady_clock::now();
     if (restartDue_ && now - lastRestart_ >= kRestartSpacing) {
-        engine_->SeekPlay(heard);
+        engine_->RestartPlay();
         restartDue_ = false;
         lastRestart_ = now;
     }

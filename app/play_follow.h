@@ -1,7 +1,7 @@
 // What the window does while a play runs, every 30 ms: shows the heard
 // position in the position row, and reads every described plug-in parameter;
-// when one changed, the play is moved to where it is heard, so the chain
-// starts again with the new value and the change is heard at once.
+// when one changed, the chain starts again where the sound goes on, with the
+// new value, so the change is heard at once and nothing is heard twice.
 #pragma once
 
 #include <QObject>

@@ -5,6 +5,9 @@
 //    first frame of the new place reaches the sink;
 //  - change to heard: the standard effect's pitch is set from 0 to one
 //    octave up during a play of a 441 Hz tone until the sink's tone doubles;
+//    with it, the longest silence heard around the change and how far the
+//    reported position moves across it beyond the time that passed (a play
+//    that follows a change goes on where it was);
 //  - the loop's junction: frames lost, repeated or silent where an A-B loop
 //    jumps back;
 //  - stop to silence;
@@ -100,7 +103,7 @@ int main(int argc, char** argv) {
         return static_cast<std::int16_t>(std::lround(9000 * std::sin(2 * M_PI * 441 * frame / kRate)));
     });
 
-    Figures seekToHeard, changeToHeard, stopToSilence, heardError;
+    Figures seekToHeard, changeToHeard, changeSilence, changeJump, stopToSilence, heardError;
     {
         Window window((folder / "none").string(), rampPath);
         for (int time = 0; time < times; ++time) {
@@ -191,9 +194,12 @@ int main(int argc, char** argv) {
                 soundtest::MonitorRecorder recorder(clientEnvironment);
                 window.ClickPlay();
                 Pause(1000ms);
+                const long positionBefore = window.Dialog().Engine()->HeardFrame();
                 const auto changed = Clock::now();
                 pitch.set(1.0);
                 Pause(700ms);
+                const double moved = 1000.0 * static_cast<double>(window.Dialog().Engine()->HeardFrame() - positionBefore) / kRate;
+                changeJump.Add(moved - Ms(Clock::now() - changed));
                 window.ClickPlay();
                 Pause(200ms);
                 recorder.Stop();
@@ -206,12 +212,20 @@ int main(int argc, char** argv) {
                         break;
                     }
                 }
+                long silent = 0, longest = 0;
+                for (std::size_t f = soundtest::FirstSoundingFrame(heard); f < soundtest::EndOfSound(heard); ++f) {
+                    silent = heard[2 * f] == 0 && heard[2 * f + 1] == 0 ? silent + 1 : 0;
+                    longest = std::max(longest, silent);
+                }
+                changeSilence.Add(1000.0 * static_cast<double>(longest) / kRate);
             }
             pitch.set(pitch.defaultValue);
         }
     }
     seekToHeard.Print("seek to heard", 28, "times");
     changeToHeard.Print("pitch change to heard", 28, "times");
+    changeSilence.Print("silence at the change", 28, "times");
+    changeJump.Print("position jump at change", 28, "times");
     stopToSilence.Print("stop to silence", 28, "times");
     heardError.Print("heard position error", 28, "times");
     std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",

@@ -13,6 +13,7 @@
 // came next, so a seek has neither gap nor click. A loop's jump is planned a
 // block ahead and goes through the queue the same way.
 #include <algorithm>
+#include <cmath>
 
 #include "crossfade.h"
 #include "failure_log.h"
@@ -79,12 +80,17 @@ bool CWaveFile::ProduceRunSound(PcmBlock& block) {
     }
 }
 
-bool CWaveFile::FillPlayBlock(std::size_t index) {
+std::int64_t CWaveFile::ApplyLoop() {
     // A decoded source may end a little before the length it states: once
     // its real end is known the loop ends there, so it still wraps.
     const std::int64_t sourceFrames = source_.StatedLengthFrames();
     const std::int64_t loopEnd = std::min(loopEnd_.load(), sourceFrames);
     timeline_.SetLoop(loopOn_.load(), loopStart_.load(), loopEnd > loopStart_.load() ? loopEnd : sourceFrames);
+    return sourceFrames;
+}
+
+bool CWaveFile::FillPlayBlock(std::size_t index) {
+    const std::int64_t sourceFrames = ApplyLoop();
     std::uintptr_t failedPlugin = 0;
     const auto wrap = [&] {
         if (StartRun(std::min(timeline_.LoopStart(), sourceFrames), true, failedPlugin)) return true;
@@ -103,6 +109,12 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
             return false;
         }
     }
+    QueuePlayBlock(index);
+    return true;
+}
+
+void CWaveFile::QueuePlayBlock(std::size_t index) {
+    PcmBlock& block = playBlocks_[index];
     const std::int64_t frameBytes = format_.channels * format_.bits / 8;
     const std::int64_t made = block.length / frameBytes;
     // The loop's end cuts the run's sound where the chain reaches it.
@@ -121,7 +133,6 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
             block.length += static_cast<int>(fadeTail_.size());
         }
         fadeTail_.clear();
-        runFresh_ = false;
     }
     if (block.length > 0) {
         runFresh_ = false;
@@ -137,7 +148,6 @@ bool CWaveFile::FillPlayBlock(std::size_t index) {
     timeline_.BlockQueued(length / frameBytes, taken);
     playHeaders_[index].data = block.bytes.data();
     playHeaders_[index].length = length;
-    return true;
 }
 
 void CWaveFile::HandleSeek() {
@@ -145,11 +155,25 @@ void CWaveFile::HandleSeek() {
     if (target < 0 || !waveOut_.IsOpen() || state_.load() != WS_PLAYING) {
         return;
     }
-    // What the device had not yet taken fades out under the new place.
+    const std::int64_t frameBytes = format_.channels * format_.bits / 8;
+    const std::int64_t takenBefore = waveOut_.PlayedBytes() / frameBytes;
+    const std::int64_t frame =
+        std::min(target == kRestartInPlace ? timeline_.SourceFrameAt(takenBefore) : target, source_.LengthFrames());
+    std::uintptr_t failedPlugin = 0;
+    if (!StartRun(frame, true, failedPlugin)) {
+        EndPlay(JobEnd::PluginFailed, failedPlugin);
+        return;
+    }
+    // Rationale: the old sound plays on while the new run makes its first
+    // sound, which takes a chain working in long frames tens of
+    // milliseconds: dropped first, the device would play a period of
+    // silence meanwhile. The join is made where the device has got to.
+    ApplyLoop();
+    PcmBlock& first = moveBlock_;
+    const bool sounded = ProduceRunSound(first);
     std::span<const std::uint8_t> unplayed;
     waveOut_.Reset(&unplayed);
-    const std::size_t fadeBytes =
-        static_cast<std::size_t>(CrossfadeFrames(format_.rate) * format_.channels * format_.bits / 8);
+    const std::size_t fadeBytes = static_cast<std::size_t>(CrossfadeFrames(format_.rate) * frameBytes);
     fadeTail_.assign(unplayed.begin(),
                      unplayed.begin() + static_cast<std::ptrdiff_t>(std::min(fadeBytes, unplayed.size())));
     // Every buffer is back: all three are refilled below, so the returns
@@ -157,16 +181,28 @@ void CWaveFile::HandleSeek() {
     while (buffersDone_.Pop() != nullptr) {}
     draining_ = false;
     exhaustedBuffers_ = 0;
-    const std::int64_t frameBytes = format_.channels * format_.bits / 8;
-    timeline_.DropUnplayed(waveOut_.PlayedBytes() / frameBytes);
-    std::uintptr_t failedPlugin = 0;
-    if (!StartRun(std::min(target, source_.LengthFrames()), true, failedPlugin)) {
-        EndPlay(JobEnd::PluginFailed, failedPlugin);
-        return;
+    const std::int64_t cut = waveOut_.PlayedBytes() / frameBytes;
+    // A restart goes on with the new run's sound of the frame the old sound
+    // had reached when it was cut.
+    std::int64_t skipped = 0;
+    if (target == kRestartInPlace && sounded) {
+        const double ahead = static_cast<double>(timeline_.SourceFrameAt(cut) - frame) / timeline_.RunSourcePerOutput();
+        skipped = std::clamp<std::int64_t>(std::llround(ahead), 0, first.length / frameBytes);
     }
+    timeline_.DropUnplayed(cut);
+    if (skipped > 0) {
+        first.bytes.erase(first.bytes.begin(), first.bytes.begin() + static_cast<std::ptrdiff_t>(skipped * frameBytes));
+        first.length -= static_cast<int>(skipped * frameBytes);
+        timeline_.SkipRunSound(skipped);
+    }
+    std::swap(playBlocks_[0], first);
     for (std::size_t i = 0; i < playHeaders_.size(); ++i) {
         waveOut_.Prepare(&playHeaders_[i]);
-        if (!FillPlayBlock(i)) {
+        const bool filled = i == 0 ? sounded : FillPlayBlock(i);
+        if (i == 0 && filled) {
+            QueuePlayBlock(0);
+        }
+        if (!filled) {
             const JobEnd end = EndOfBlocks(failedPlugin);
             if (end != JobEnd::Completed) {
                 EndPlay(end, failedPlugin);

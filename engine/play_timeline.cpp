@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 std::int64_t PlayTimeline::Run::SourceAt(std::int64_t output) const {
     const std::int64_t into = std::clamp<std::int64_t>(output - outputStart, 0, outputFrames);
@@ -34,6 +35,11 @@ void PlayTimeline::StartRun(std::int64_t frame, double sourcePerOutput, bool soo
 }
 
 void PlayTimeline::DropUnplayed(std::int64_t playedFrames) {
+    std::optional<Run> fresh;
+    if (!runs_.empty() && runs_.back().taken == 0) {
+        fresh = runs_.back();
+        runs_.pop_back();
+    }
     while (!runs_.empty() && runs_.back().outputStart >= playedFrames) {
         runs_.pop_back();
     }
@@ -42,6 +48,17 @@ void PlayTimeline::DropUnplayed(std::int64_t playedFrames) {
         last.outputFrames = std::clamp<std::int64_t>(playedFrames - last.outputStart, 0, last.outputFrames);
     }
     written_ = std::min(written_, playedFrames);
+    if (fresh) {
+        fresh->outputStart = written_;
+        runs_.push_back(*fresh);
+    }
+}
+
+void PlayTimeline::SkipRunSound(std::int64_t frames) {
+    if (runs_.empty()) return;
+    Run& run = runs_.back();
+    run.sourceStart += std::llround(static_cast<double>(frames) * run.sourcePerOutput);
+    run.taken += frames;
 }
 
 void PlayTimeline::SetLoop(bool on, std::int64_t start, std::int64_t end) {
@@ -77,5 +94,12 @@ std::int64_t PlayTimeline::HeardFrame(std::int64_t playedFrames) {
         return lastHeard_;
     }
     lastHeard_ = runs_.front().SourceAt(playedFrames);
+    return lastHeard_;
+}
+
+std::int64_t PlayTimeline::SourceFrameAt(std::int64_t outputFrame) const {
+    for (auto run = runs_.rbegin(); run != runs_.rend(); ++run) {
+        if (run->outputStart <= outputFrame && run->outputFrames > 0) return run->SourceAt(outputFrame);
+    }
     return lastHeard_;
 }

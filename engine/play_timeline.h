@@ -26,8 +26,14 @@ public:
     /// never held back for long.
     void StartRun(std::int64_t frame, double sourcePerOutput, bool soon);
     /// The device's queue was dropped after `playedFrames` output frames had
-    /// been played: what was written beyond them will not be heard.
+    /// been played: what was written beyond them will not be heard. A run
+    /// that has given no sound yet goes on from there.
     void DropUnplayed(std::int64_t playedFrames);
+    /// Source frames per output frame of the current run.
+    double RunSourcePerOutput() const { return runs_.empty() ? 1.0 : runs_.back().sourcePerOutput; }
+    /// The current run's first `frames` frames of sound are dropped unheard:
+    /// its sound starts that much later in the source.
+    void SkipRunSound(std::int64_t frames);
 
     /// The loop in force: from `start` to `end` (source frames), or none.
     void SetLoop(bool on, std::int64_t start, std::int64_t end);
@@ -52,6 +58,9 @@ public:
     /// The source frame being heard, given the output frames the device has
     /// played since the stream was (re)started. Before any sound: the start.
     std::int64_t HeardFrame(std::int64_t playedFrames);
+    /// The source frame that output frame `outputFrame` of the stream stands
+    /// for; past the sound written so far, the last one's.
+    std::int64_t SourceFrameAt(std::int64_t outputFrame) const;
 
     /// Largest block of a moved run, in first blocks (0.4 s of source).
     static constexpr int kMovedRunBlocks = 4;

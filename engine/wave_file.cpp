@@ -96,13 +96,17 @@ void CWaveFile::SetLoop(bool on, std::int64_t start, std::int64_t end) {
 
 void CWaveFile::SetSavePassage(double start, double end) { passage_.Set(start, end); }
 
-bool CWaveFile::SeekPlay(std::int64_t frame) {
+bool CWaveFile::SeekPlay(std::int64_t frame) { return RequestMove(std::clamp<std::int64_t>(frame, 0, kRestartInPlace - 1)); }
+
+bool CWaveFile::RestartPlay() { return RequestMove(kRestartInPlace); }
+
+bool CWaveFile::RequestMove(std::int64_t target) {
     if (state_.load() != WS_PLAYING) {
         return false;
     }
     // Only the first of several requests in flight posts: the worker reads
     // the newest target when it gets to it.
-    if (seekTarget_.exchange(std::max<std::int64_t>(frame, 0)) < 0) {
+    if (seekTarget_.exchange(target) < 0) {
         PostToWorker(WM_WAVE_SEEK);
     }
     return true;

@@ -108,6 +108,12 @@ public:
     /// run there. Returns at once; requests that meet on their way are
     /// coalesced to the last. False when no play runs.
     bool SeekPlay(std::int64_t frame);
+    /// [window, while playing] Starts the chain anew where the sound goes
+    /// on (for changed parameters): what the device has not yet taken is
+    /// made again by the new run and joined to what it has, with nothing
+    /// repeated or skipped. Coalesced with seeks as they are with each
+    /// other. False when no play runs.
+    bool RestartPlay();
     /// [any thread] The loop of the plays: while `on`, a play that reaches
     /// source frame `end` goes on at `start`; an `end` at or before `start`
     /// loops the whole source.
@@ -173,6 +179,8 @@ private:
 
     // ---- window side helpers ----
     void PostToWorker(int message);
+    /// Asks the worker to move the play to `target` (see seekTarget_).
+    bool RequestMove(std::int64_t target);
     /// Polls until the state leaves `value`; false when the wait hook gave up.
     bool WaitWhileState(int value, int stepMilliseconds) const;
     /// Gives up a worker that does not end (see QuitWorker).
@@ -209,6 +217,12 @@ private:
     // plug-in threw.
     void HandleSeek();
     bool FillPlayBlock(std::size_t index);
+    /// Cuts playBlocks_[index] at the loop's end, joins it to the sound
+    /// before, records it in the timeline and points its header at it.
+    void QueuePlayBlock(std::size_t index);
+    /// Hands the loop in force to the timeline; returns the source's length
+    /// as far as it is known.
+    std::int64_t ApplyLoop();
     /// Produces the run's next block into `block`, going on at once while
     /// the run has given no sound yet. False when the output has ended or
     /// failed.
@@ -221,7 +235,10 @@ private:
     std::vector<std::uint8_t> fadeTail_;  // old sound to fade out under the next run's start
     bool runFresh_ = false;               // the next block is the first of a run
     std::atomic<std::int64_t> playStart_{0};
+    /// The next move's target in source frames; -1: none; kRestartInPlace:
+    /// where the sound goes on.
     std::atomic<std::int64_t> seekTarget_{-1};
+    static constexpr std::int64_t kRestartInPlace = INT64_MAX;
     std::atomic<bool> loopOn_{false};
     std::atomic<std::int64_t> loopStart_{0};
     std::atomic<std::int64_t> loopEnd_{0};
@@ -229,6 +246,7 @@ private:
     WaveOut waveOut_;
     std::array<WaveOutHeader, 3> playHeaders_{};
     std::array<PcmBlock, 3> playBlocks_{};  // owned storage behind playHeaders_[i].data
+    PcmBlock moveBlock_;                     // a move's first sound, made while the old plays on
     int exhaustedBuffers_ = 0;
     bool draining_ = false;
     std::chrono::steady_clock::time_point drainStarted_;

@@ -115,6 +115,22 @@ TEST_P(PlayMovesThrough, PlayFromAFrameAndASeekPlayTheSourceFromThere) {
     EXPECT_NEAR(static_cast<double>(engine_.HeardFrame()), frames, 2048) << "heard to the end within a period";
 }
 
+TEST_P(PlayMovesThrough, ARestartGoesOnWhereTheSoundWasWithNothingTwice) {
+    const std::int64_t start = 10000;
+    const int frames = 90000;
+    StartPlay(frames, start, chain_);
+    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(engine_.RestartPlay());
+    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(engine_.RestartPlay());
+    const std::vector<std::int16_t> captured = WaitForEnd();
+    // The new runs make the very frames the old would have: the join blends
+    // equal sound, so the capture is the source itself.
+    EXPECT_EQ(captured.size(), static_cast<std::size_t>(frames - start));
+    EXPECT_EQ(Matching(captured, 0, start), captured.size());
+    EXPECT_EQ(std::atomic_ref<int>(*chain_.Symbol<int>("ConstructerCalls")).load(), 3);
+}
+
 TEST_P(PlayMovesThrough, LoopJoinsItsEndToItsStartWithoutAGap) {
     const std::int64_t loopStart = 20000, loopEnd = 40000;
     const std::size_t fade = static_cast<std::size_t>(CrossfadeFrames(kRate));
