@@ -28,6 +28,13 @@ namespace {
 /// work one move does for a plug-in that never gives sound.
 constexpr int kFirstSoundBlocks = 2;
 
+/// Most blocks a restart makes after its first sound to reach the frame the
+/// old sound will have got to; a chain slower than that cannot keep up.
+constexpr int kCatchUpBlocks = 4;
+/// The new sound reaches at least 1/kCatchUpMargin s past the old sound's
+/// frame: a device period or two, taken while the join is made.
+constexpr int kCatchUpMargin = 10;
+
 }  // namespace
 
 bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin) {
@@ -171,6 +178,20 @@ void CWaveFile::HandleSeek() {
     ApplyLoop();
     PcmBlock& first = moveBlock_;
     const bool sounded = ProduceRunSound(first);
+    // A restart goes on where the old sound will have got to: a chain
+    // slower than its first block's sound makes more before the join.
+    const auto covers = [&] {
+        const double made = static_cast<double>(first.length / frameBytes) * timeline_.RunSourcePerOutput();
+        return frame + std::llround(made) >=
+               timeline_.SourceFrameAt(waveOut_.PlayedBytes() / frameBytes) + source_.Rate() / kCatchUpMargin;
+    };
+    for (int more = 0; target == kRestartInPlace && sounded && more < kCatchUpBlocks && !covers(); ++more) {
+        timeline_.BlockQueued(0, 0);  // the next block's size
+        if (!ProduceRunSound(moveSpare_)) break;
+        first.bytes.resize(static_cast<std::size_t>(first.length));
+        first.bytes.insert(first.bytes.end(), moveSpare_.bytes.begin(), moveSpare_.bytes.begin() + moveSpare_.length);
+        first.length += moveSpare_.length;
+    }
     std::span<const std::uint8_t> unplayed;
     waveOut_.Reset(&unplayed);
     const std::size_t fadeBytes = static_cast<std::size_t>(CrossfadeFrames(format_.rate) * frameBytes);

@@ -5,6 +5,7 @@
 // in the source it came from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -170,6 +171,22 @@ TEST_F(PlayMoves, AFasterChainStartsAndEndsWhereTheSourceDoes) {
     const std::size_t before = Matching(captured, 0, start + late, 2);
     EXPECT_NEAR(static_cast<double>(captured.size() - before), (frames - target) / 2.0, 4.0) << "from the target on";
     EXPECT_NEAR(static_cast<double>(engine_.HeardFrame()), frames, 2 * 2048) << "an output frame is two of the source";
+}
+
+TEST_F(PlayMoves, ASlowChainsRestartLeavesNoSilence) {
+    TestPlugin slow{"sleepy"};
+    *slow.Symbol<int>("SleepMilliseconds") = 60;  // a pre-roll and a block: more than two device periods
+    const int frames = 100000;
+    StartPlay(frames, 0, slow);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(engine_.RestartPlay());
+    EXPECT_EQ(WaitForEnd().size(), static_cast<std::size_t>(frames));
+    const Bytes pcm = ReadFileBytes(capture_);
+    std::vector<bool> silent;
+    for (std::size_t at = 0; at + 1 < pcm.size(); at += 2) silent.push_back(pcm[at] == 0 && pcm[at + 1] == 0);
+    const auto first = std::find(silent.begin(), silent.end(), false);
+    const auto last = std::find(silent.rbegin(), silent.rend(), false).base();
+    EXPECT_EQ(std::count(first, last, true), 0) << "the old sound plays on while the new run is made";
 }
 
 }  // namespace
