@@ -2,7 +2,9 @@
 // start, and the block fill that both go through; also the start of a saved
 // passage, which begins inside the data the same way. Each move starts a new run
 // of the plug-in chain at the new place after a pre-roll, and the first block
-// of the run fades in under the sound that would have come next.
+// of the run fades in under the sound that would have come next. A run's
+// sound is counted in output frames from its first source frame, at the speed
+// the plug-ins state (see PlayTimeline).
 //
 // Rationale for keeping the device's stream on a seek: what the sound server
 // holds (about 100 ms) cannot be dropped through SDL. Closing and reopening
@@ -157,6 +159,29 @@ void CWaveFile::QueuePlayBlock(std::size_t index) {
     playHeaders_[index].length = length;
 }
 
+bool CWaveFile::MakeMovedSound(PcmBlock& first, std::int64_t frame, bool restart) {
+    ApplyLoop();
+    if (!ProduceRunSound(first)) {
+        return false;
+    }
+    // A restart goes on where the old sound will have got to: a chain
+    // slower than its first block's sound makes more before the join.
+    const std::int64_t frameBytes = format_.channels * format_.bits / 8;
+    const auto covers = [&] {
+        const double made = static_cast<double>(first.length / frameBytes) * timeline_.RunSourcePerOutput();
+        return frame + std::llround(made) >=
+               timeline_.SourceFrameAt(waveOut_.PlayedBytes() / frameBytes) + source_.Rate() / kCatchUpMargin;
+    };
+    for (int more = 0; restart && more < kCatchUpBlocks && !covers(); ++more) {
+        timeline_.BlockQueued(0, 0);  // the next block's size
+        if (!ProduceRunSound(moveSpare_)) break;
+        first.bytes.resize(static_cast<std::size_t>(first.length));
+        first.bytes.insert(first.bytes.end(), moveSpare_.bytes.begin(), moveSpare_.bytes.begin() + moveSpare_.length);
+        first.length += moveSpare_.length;
+    }
+    return true;
+}
+
 void CWaveFile::HandleSeek() {
     const std::int64_t target = seekTarget_.exchange(-1);
     if (target < 0 || !waveOut_.IsOpen() || state_.load() != WS_PLAYING) {
@@ -175,23 +200,8 @@ void CWaveFile::HandleSeek() {
     // sound, which takes a chain working in long frames tens of
     // milliseconds: dropped first, the device would play a period of
     // silence meanwhile. The join is made where the device has got to.
-    ApplyLoop();
     PcmBlock& first = moveBlock_;
-    const bool sounded = ProduceRunSound(first);
-    // A restart goes on where the old sound will have got to: a chain
-    // slower than its first block's sound makes more before the join.
-    const auto covers = [&] {
-        const double made = static_cast<double>(first.length / frameBytes) * timeline_.RunSourcePerOutput();
-        return frame + std::llround(made) >=
-               timeline_.SourceFrameAt(waveOut_.PlayedBytes() / frameBytes) + source_.Rate() / kCatchUpMargin;
-    };
-    for (int more = 0; target == kRestartInPlace && sounded && more < kCatchUpBlocks && !covers(); ++more) {
-        timeline_.BlockQueued(0, 0);  // the next block's size
-        if (!ProduceRunSound(moveSpare_)) break;
-        first.bytes.resize(static_cast<std::size_t>(first.length));
-        first.bytes.insert(first.bytes.end(), moveSpare_.bytes.begin(), moveSpare_.bytes.begin() + moveSpare_.length);
-        first.length += moveSpare_.length;
-    }
+    const bool sounded = MakeMovedSound(first, frame, target == kRestartInPlace);
     std::span<const std::uint8_t> unplayed;
     waveOut_.Reset(&unplayed);
     const std::size_t fadeBytes = static_cast<std::size_t>(CrossfadeFrames(format_.rate) * frameBytes);

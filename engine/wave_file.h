@@ -227,6 +227,10 @@ private:
     /// the run has given no sound yet. False when the output has ended or
     /// failed.
     bool ProduceRunSound(PcmBlock& block);
+    /// A move's first sound into `first`, made while the old sound plays
+    /// on; for a `restart` at `frame`, enough to reach past where the old
+    /// sound will have got to. False as ProduceRunSound.
+    bool MakeMovedSound(PcmBlock& first, std::int64_t frame, bool restart);
     bool StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin);
     void UpdateHeardFrame();
     /// Positions the source for a save and feeds the passage's pre-roll.
