@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -17,6 +18,7 @@ void EndOfData::Start() { *this = EndOfData(); }
 
 void EndOfData::CountDataBlock(int inputFrames, int realFrames, int outputFrames) {
     realInput_ += realFrames;
+    ++dataBlocks_;
     if (firstOutput_ == 0) {
         firstInput_ += inputFrames;
         firstOutput_ = outputFrames;
@@ -53,19 +55,27 @@ void EndOfData::FixDataEnd() {
     // speed moves the end with the sound and the padding of the last block
     // never counts as sound. The ratio is taken over the blocks after the
     // first that gave sound, since a plug-in that holds samples back returns
-    // fewer for the blocks up to it only. A chain that keeps the length (or none) gives the
-    // real frame count itself. A speed the plug-ins state needs no blocks
-    // at all: a run that starts inside the data, in short blocks, may end
-    // before the blocks show it. Rounded up: an output frame that holds any
-    // part of the source's sound is the source's.
-    if (statedSpeed_ > 0) {
-        keepAllBelow_ = static_cast<std::int64_t>(std::ceil(static_cast<double>(realInput_) * statedSpeed_));
-        return;
-    }
+    // fewer for the blocks up to it only. A chain that keeps the length (or
+    // none) gives the real frame count itself. Rounded up: an output frame
+    // that holds any part of the source's sound is the source's.
     const std::int64_t input = steadyInput_ > 0 ? steadyInput_ : firstInput_;
     const std::int64_t output = steadyInput_ > 0 ? steadyOutput_ : firstOutput_;
     keepAllBelow_ =
         input > 0 ? static_cast<std::int64_t>((static_cast<__int128>(realInput_) * output + input - 1) / input) : 0;
+    if (!(statedSpeed_ > 0)) {
+        return;
+    }
+    // Rationale: a plug-in that gives its sound in frames that do not divide
+    // the blocks gives it in lumps, so a few blocks show a ratio far from its
+    // speed (at 48 kHz from 44.1 kHz, the standard effect's blocks showed
+    // 8 % too little). The stated speed then places the end. Where the
+    // blocks agree with it up to a frame a block, they are kept: they hold
+    // what the plug-in rounds off in each block exactly. The margin keeps a
+    // whole product from rounding up past itself.
+    const auto stated = static_cast<std::int64_t>(std::ceil(static_cast<double>(realInput_) * statedSpeed_ - 1e-6));
+    if (std::abs(stated - keepAllBelow_) > dataBlocks_ + 1) {
+        keepAllBelow_ = stated;
+    }
 }
 
 std::int64_t EndOfData::OutputEnd() const {

@@ -28,8 +28,8 @@ public:
     void Start();
 
     /// Sets the chain's speed, output frames per input frame, when every
-    /// plug-in has stated it: the data's end is then placed by it rather
-    /// than by the blocks' counts.
+    /// plug-in has stated it: where the blocks' counts disagree with it by
+    /// more than a frame a block, the data's end is placed by it.
     void SetSpeed(double outputPerInput) { statedSpeed_ = outputPerInput; }
     /// Counts a data block: `inputFrames` handed to the chain, the first
     /// `realFrames` of them made from the source's data (the rest pads the
@@ -63,6 +63,7 @@ private:
     /// Output frames at and after this index are never kept.
     std::int64_t OutputEnd() const;
 
+    int dataBlocks_ = 0;
     std::int64_t realInput_ = 0;  // frames handed to the chain made from source data
     // Input and output frames of the blocks after the first that gave sound,
     // flush blocks included: the chain's speed, free of what the blocks up

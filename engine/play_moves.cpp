@@ -254,10 +254,9 @@ void CWaveFile::UpdateHeardFrame() {
 void CWaveFile::StartSavePassage() {
     const std::int64_t preroll = passage_.StartJob(blockFrames_);
     // A plug-in that throws here has the job end as failed, with what it made.
-    if (preroll > 0 &&
-        !(producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
-          producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process)) &&
-        producer_.FailedPlugin() >= 0) {
+    const bool ready = producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
+                       (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process));
+    if (!ready && producer_.FailedPlugin() >= 0) {
         NoteFailedAtEnd(static_cast<std::size_t>(producer_.FailedPlugin()));
     }
 }

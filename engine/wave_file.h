@@ -233,7 +233,8 @@ private:
     bool MakeMovedSound(PcmBlock& first, std::int64_t frame, bool restart);
     bool StartRun(std::int64_t frame, bool replacing, std::uintptr_t& failedPlugin);
     void UpdateHeardFrame();
-    /// Positions the source for a save and feeds the passage's pre-roll.
+    /// Asks the chain's speed, positions the source for a save and feeds the
+    /// passage's pre-roll.
     void StartSavePassage();
     PlayTimeline timeline_;
     std::vector<std::uint8_t> fadeTail_;  // old sound to fade out under the next run's start

@@ -373,6 +373,24 @@ TEST(ZarevoRender, APassageThroughAnEffectThatHoldsSamplesBackLeavesItsPrerollOu
     EXPECT_LT(std::sqrt(energy / (44100 / 4)), 0.03) << "the tone before the passage is heard at its start";
 }
 
+TEST(ZarevoRender, TheStandardEffectKeepsTheSourcesLengthAtRatesWhoseBlocksSplitItsFrames) {
+    // At 48 kHz a block of a 44.1 kHz source is no whole number of the
+    // effect's hops; the output still ends where the source does.
+    TempDir files;
+    WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
+    for (const auto& [speed, passage, frames] : {std::tuple{"0", false, 144000.0}, std::tuple{"1", false, 72000.0},
+                                                 std::tuple{"-1", true, 192000.0}}) {
+        std::vector<std::string> arguments = {"--plugins", "original", "--rate", "48000", "-q", "--set",
+                                              std::string("original.SpeedExponent=") + speed};
+        if (passage) arguments.insert(arguments.end(), {"--start", "1", "--end", "3"});
+        arguments.insert(arguments.end(), {files.Path("in.wav"), files.Path("out.wav")});
+        const Finished run = RunRenderer(arguments);
+        ASSERT_EQ(run.exitStatus, 0) << run.stderrText;
+        // Each block's rate conversion may round off a frame.
+        EXPECT_NEAR(static_cast<double>(ReadSound(files.Path("out.wav")).left.size()), frames, 4.0) << speed;
+    }
+}
+
 TEST(ZarevoRender, OutputIsTheFileTheEngineSavesWithTheSameSettings) {
     TempDir files;
     WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
