@@ -198,7 +198,8 @@ int main(int argc, char** argv) {
                 const auto changed = Clock::now();
                 pitch.set(1.0);
                 Pause(700ms);
-                const double moved = 1000.0 * static_cast<double>(window.Dialog().Engine()->HeardFrame() - positionBefore) / kRate;
+                const double moved =
+                    1000.0 * static_cast<double>(window.Dialog().Engine()->HeardFrame() - positionBefore) / kRate;
                 changeJump.Add(moved - Ms(Clock::now() - changed));
                 window.ClickPlay();
                 Pause(200ms);

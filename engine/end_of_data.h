@@ -72,7 +72,7 @@ private:
     std::int64_t steadyOutput_ = 0;
     std::int64_t firstInput_ = 0;
     std::int64_t firstOutput_ = 0;
-    double statedSpeed_ = 0;  // 0: not stated
+    double statedSpeed_ = 0;     // 0: not stated
     std::int64_t produced_ = 0;  // every output frame so far, kept or not
     // Output frames before this index are kept whatever they hold. Unbounded
     // until the end of the data is known.

@@ -56,9 +56,10 @@ bool CWaveFile::StartRun(std::int64_t frame, bool replacing, std::uintptr_t& fai
     }
     producer_.StartJob([this] { return state_.load() == WS_STOPPING_PLAY; });
     // A source that fails in the pre-roll fails the first block instead.
-    const bool ready = producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
-                       (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) ||
-                        producer_.FailedPlugin() < 0);
+    const bool ready =
+        producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
+        (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process) ||
+         producer_.FailedPlugin() < 0);
     if (!ready) {
         failedPlugin = static_cast<std::uintptr_t>(producer_.FailedPlugin());
         return false;
@@ -254,8 +255,9 @@ void CWaveFile::UpdateHeardFrame() {
 void CWaveFile::StartSavePassage() {
     const std::int64_t preroll = passage_.StartJob(blockFrames_);
     // A plug-in that throws here has the job end as failed, with what it made.
-    const bool ready = producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
-                       (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process));
+    const bool ready =
+        producer_.AskChainSpeed(format_.rate, plugins_.speed) &&
+        (preroll == 0 || producer_.Preroll(source_, static_cast<int>(preroll), format_, plugins_.process));
     if (!ready && producer_.FailedPlugin() >= 0) {
         NoteFailedAtEnd(static_cast<std::size_t>(producer_.FailedPlugin()));
     }

@@ -96,7 +96,9 @@ void CWaveFile::SetLoop(bool on, std::int64_t start, std::int64_t end) {
 
 void CWaveFile::SetSavePassage(double start, double end) { passage_.Set(start, end); }
 
-bool CWaveFile::SeekPlay(std::int64_t frame) { return RequestMove(std::clamp<std::int64_t>(frame, 0, kRestartInPlace - 1)); }
+bool CWaveFile::SeekPlay(std::int64_t frame) {
+    return RequestMove(std::clamp<std::int64_t>(frame, 0, kRestartInPlace - 1));
+}
 
 bool CWaveFile::RestartPlay() { return RequestMove(kRestartInPlace); }
 

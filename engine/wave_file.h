@@ -251,8 +251,8 @@ private:
     WaveOut waveOut_;
     std::array<WaveOutHeader, 3> playHeaders_{};
     std::array<PcmBlock, 3> playBlocks_{};  // owned storage behind playHeaders_[i].data
-    PcmBlock moveBlock_;                     // a move's first sound, made while the old plays on
-    PcmBlock moveSpare_;                     // more of it, for a chain slower than its first block
+    PcmBlock moveBlock_;                    // a move's first sound, made while the old plays on
+    PcmBlock moveSpare_;                    // more of it, for a chain slower than its first block
     int exhaustedBuffers_ = 0;
     bool draining_ = false;
     std::chrono::steady_clock::time_point drainStarted_;

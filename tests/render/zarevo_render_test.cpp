@@ -378,10 +378,10 @@ TEST(ZarevoRender, TheStandardEffectKeepsTheSourcesLengthAtRatesWhoseBlocksSplit
     // effect's hops; the output still ends where the source does.
     TempDir files;
     WriteTone(files.Path("in.wav"), 441, 44100, 44100 * 3);
-    for (const auto& [speed, passage, frames] : {std::tuple{"0", false, 144000.0}, std::tuple{"1", false, 72000.0},
-                                                 std::tuple{"-1", true, 192000.0}}) {
-        std::vector<std::string> arguments = {"--plugins", "original", "--rate", "48000", "-q", "--set",
-                                              std::string("original.SpeedExponent=") + speed};
+    for (const auto& [speed, passage, frames] :
+         {std::tuple{"0", false, 144000.0}, std::tuple{"1", false, 72000.0}, std::tuple{"-1", true, 192000.0}}) {
+        std::vector<std::string> arguments = {
+            "--plugins", "original", "--rate", "48000", "-q", "--set", std::string("original.SpeedExponent=") + speed};
         if (passage) arguments.insert(arguments.end(), {"--start", "1", "--end", "3"});
         arguments.insert(arguments.end(), {files.Path("in.wav"), files.Path("out.wav")});
         const Finished run = RunRenderer(arguments);
