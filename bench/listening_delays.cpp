@@ -7,7 +7,8 @@
 //    octave up during a play of a 441 Hz tone until the sink's tone doubles;
 //    with it, the longest silence heard around the change and how far the
 //    reported position moves across it beyond the time that passed (a play
-//    that follows a change goes on where it was);
+//    that follows a change goes on where it was); and the longest silence
+//    while the pitch is dragged, a change every 20 ms for a second;
 //  - the loop's junction: frames lost, repeated or silent where an A-B loop
 //    jumps back;
 //  - stop to silence;
@@ -84,6 +85,16 @@ int CrossingsAfter(const std::vector<std::int16_t>& heard, std::size_t frame) {
     return crossings;
 }
 
+// The longest run of silent frames inside the sound, in milliseconds.
+double LongestSilence(const std::vector<std::int16_t>& heard) {
+    long silent = 0, longest = 0;
+    for (std::size_t f = soundtest::FirstSoundingFrame(heard); f < soundtest::EndOfSound(heard); ++f) {
+        silent = heard[2 * f] == 0 && heard[2 * f + 1] == 0 ? silent + 1 : 0;
+        longest = std::max(longest, silent);
+    }
+    return 1000.0 * static_cast<double>(longest) / kRate;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +115,7 @@ int main(int argc, char** argv) {
     });
 
     Figures seekToHeard, changeToHeard, changeSilence, changeJump, stopToSilence, heardError;
+    double dragSilence = -1;
     {
         Window window((folder / "none").string(), rampPath);
         for (int time = 0; time < times; ++time) {
@@ -213,13 +225,23 @@ int main(int argc, char** argv) {
                         break;
                     }
                 }
-                long silent = 0, longest = 0;
-                for (std::size_t f = soundtest::FirstSoundingFrame(heard); f < soundtest::EndOfSound(heard); ++f) {
-                    silent = heard[2 * f] == 0 && heard[2 * f + 1] == 0 ? silent + 1 : 0;
-                    longest = std::max(longest, silent);
-                }
-                changeSilence.Add(1000.0 * static_cast<double>(longest) / kRate);
+                changeSilence.Add(LongestSilence(heard));
             }
+            // A drag: the pitch moves every 20 ms for a second.
+            pitch.set(0.0);
+            soundtest::MonitorRecorder recorder(clientEnvironment);
+            window.ClickPlay();
+            Pause(1000ms);
+            for (int step = 1; step <= 50; ++step) {
+                pitch.set(step / 50.0);
+                Pause(20ms);
+            }
+            Pause(500ms);
+            window.ClickPlay();
+            Pause(200ms);
+            recorder.Stop();
+            const std::vector<std::int16_t> heard = recorder.Samples();
+            dragSilence = LongestSilence(heard);
             pitch.set(pitch.defaultValue);
         }
     }
@@ -229,6 +251,7 @@ int main(int argc, char** argv) {
     changeJump.Print("position jump at change", 28, "times");
     stopToSilence.Print("stop to silence", 28, "times");
     heardError.Print("heard position error", 28, "times");
+    std::printf("longest silence while a slider is dragged for 1 s: %.1f ms\n", dragSilence);
     std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",
                 junctions, exactJunctions, worstSilence);
     server.reset();
