@@ -19,9 +19,6 @@
 #include <sndfile.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 #include <algorithm>
 #include <chrono>
@@ -34,13 +31,9 @@
 #include <vector>
 
 #include "listening_rig.h"
-#include "main_dialog.h"
-#include "main_dialog_layout.h"
-#include "messages.h"
 #include "position_row.h"
 #include "sound_server.h"
 #include "wave_file.h"
-#include "wave_out.h"
 
 namespace {
 
@@ -56,25 +49,6 @@ std::int16_t RampSample(long frame, int channel) {
 long RampIndex(const std::vector<std::int16_t>& heard, std::size_t frame) {
     return (heard[2 * frame + 1] - 1) * kCycle + heard[2 * frame] - 1;
 }
-
-class Window {
-public:
-    Window(const std::string& plugins, const std::string& source) : window_(plugins) {
-        SetMessageSink([](QWidget*, const QString& text) { std::printf("message: %s\n", text.toStdString().c_str()); });
-        window_.Playback().rateChoice = RATE_44100;
-        window_.Playback().channels = 2;
-        window_.Playback().bits = 16;
-        static_cast<QLineEdit*>(window_.Control(IDC_SOURCE_PATH))->setText(QFile::decodeName(source.c_str()));
-        WaitUntil([&] { return window_.Position()->Slider()->maximum() > 0; }, 5s);
-    }
-    ~Window() { SetMessageSink({}); }
-    void ClickPlay() { static_cast<QPushButton*>(window_.Control(IDC_PLAY))->click(); }
-    bool Playing() const { return window_.CurrentJobState() == JOB_PLAYING; }
-    CMainDialog& Dialog() { return window_; }
-
-private:
-    CMainDialog window_;
-};
 
 // Zero crossings of the left channel in the 10 ms after `frame`.
 int CrossingsAfter(const std::vector<std::int16_t>& heard, std::size_t frame) {
@@ -100,12 +74,10 @@ double LongestSilence(const std::vector<std::int16_t>& heard) {
 int main(int argc, char** argv) {
     const int times = argc > 1 ? std::atoi(argv[1]) : 10;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const auto folder = std::filesystem::temp_directory_path() / ("zarevo-listening-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder / "none");
-    std::unique_ptr<soundtest::PulseServer> server;
-    std::vector<std::string> clientEnvironment;
-    if (!UseSoundServer((folder / "pulse").string(), server, clientEnvironment)) return 1;
-    PrepareSoundServerBuffering();  // as the program does at start
+    const Bench bench("zarevo-listening");
+    if (!bench.Ready()) return 1;
+    const std::filesystem::path& folder = bench.Folder();
+    const std::vector<std::string>& clientEnvironment = bench.ClientEnvironment();
     QApplication application(argc, argv);
     const std::string rampPath = (folder / "ramp.wav").string();
     WriteStereo(rampPath, 20L * kRate, RampSample);
@@ -254,7 +226,5 @@ int main(int argc, char** argv) {
     std::printf("longest silence while a slider is dragged for 1 s: %.1f ms\n", dragSilence);
     std::printf("loop junctions: %d heard, %d exact (no frame lost or repeated); longest silence inside %ld frames\n",
                 junctions, exactJunctions, worstSilence);
-    server.reset();
-    std::filesystem::remove_all(folder);
     return 0;
 }

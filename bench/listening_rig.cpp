@@ -4,9 +4,19 @@
 #include <sndfile.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
+
+#include "main_dialog_layout.h"
+#include "messages.h"
+#include "position_row.h"
+#include "wave_out.h"
 
 namespace rig {
 
@@ -50,22 +60,45 @@ void WriteStereo(const std::string& path, long frames, const std::function<std::
     sf_close(file);
 }
 
-bool UseSoundServer(const std::string& folder, std::unique_ptr<soundtest::PulseServer>& server,
-                    std::vector<std::string>& clientEnvironment) {
+Window::Window(const std::string& plugins, const std::string& source) : window_(plugins) {
+    SetMessageSink([](QWidget*, const QString& text) { std::printf("message: %s\n", text.toStdString().c_str()); });
+    window_.Playback().rateChoice = RATE_44100;
+    window_.Playback().channels = 2;
+    window_.Playback().bits = 16;
+    static_cast<QLineEdit*>(window_.Control(IDC_SOURCE_PATH))->setText(QFile::decodeName(source.c_str()));
+    WaitUntil([&] { return window_.Position()->Slider()->maximum() > 0; }, std::chrono::seconds(5));
+}
+
+Window::~Window() { SetMessageSink({}); }
+
+void Window::ClickPlay() { static_cast<QPushButton*>(window_.Control(IDC_PLAY))->click(); }
+
+bool Window::Playing() const { return window_.CurrentJobState() == JOB_PLAYING; }
+
+Bench::Bench(const std::string& name)
+    : folder_(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()))) {
+    std::filesystem::create_directories(folder_ / "none");
+    PrepareSoundServerBuffering();  // as the program does at start
     if (const char* external = std::getenv("ZAREVO_PULSE_SERVER")) {
         setenv("PULSE_SERVER", external, 1);
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-        clientEnvironment = {std::string("PULSE_SERVER=") + external};
-        return true;
+        clientEnvironment_ = {std::string("PULSE_SERVER=") + external};
+        ready_ = true;
+        return;
     }
-    server = std::make_unique<soundtest::PulseServer>(folder);
-    if (!server->Ready()) {
+    server_ = std::make_unique<soundtest::PulseServer>((folder_ / "pulse").string());
+    if (!server_->Ready()) {
         std::fprintf(stderr, "pulseaudio did not start\n");
-        return false;
+        return;
     }
-    server->UseFromThisProcess();
-    clientEnvironment = server->ClientEnvironment();
-    return true;
+    server_->UseFromThisProcess();
+    clientEnvironment_ = server_->ClientEnvironment();
+    ready_ = true;
+}
+
+Bench::~Bench() {
+    server_.reset();
+    std::filesystem::remove_all(folder_);
 }
 
 }  // namespace rig

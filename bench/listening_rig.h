@@ -1,15 +1,18 @@
 // What the two listening benchmarks share: waiting while the window's events
 // run, the figures they print, a stereo WAV written from a sample function,
-// and the sound server they play through.
+// the main window set up to play, and the folder and sound server they play
+// through.
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "main_dialog.h"
 #include "sound_server.h"
 
 namespace rig {
@@ -36,11 +39,41 @@ struct Figures {
 /// sample given by `sample(frame, channel)`.
 void WriteStereo(const std::string& path, long frames, const std::function<std::int16_t(long, int)>& sample);
 
-/// The server to play through: the one ZAREVO_PULSE_SERVER names, or a
-/// private PulseAudio under `folder`. Sets this process up to use it and
-/// fills `clientEnvironment` for recorders. False when the private server
-/// did not start.
-bool UseSoundServer(const std::string& folder, std::unique_ptr<soundtest::PulseServer>& server,
-                    std::vector<std::string>& clientEnvironment);
+/// The main window with the plug-ins found in `plugins`, given `source` to
+/// play at 44.1 kHz, 16-bit stereo, once it shows the source's length. The
+/// messages it shows go to stdout.
+class Window {
+public:
+    Window(const std::string& plugins, const std::string& source);
+    ~Window();
+    void ClickPlay();
+    bool Playing() const;
+    CMainDialog& Dialog() { return window_; }
+
+private:
+    CMainDialog window_;
+};
+
+/// A benchmark's scratch folder, holding an empty plug-in folder "none",
+/// and the sound server it plays through: the one ZAREVO_PULSE_SERVER names,
+/// or a private PulseAudio in the folder. This process is set up to use it
+/// as the program sets itself up. Both go when the Bench does.
+class Bench {
+public:
+    /// `name` starts the folder's name.
+    explicit Bench(const std::string& name);
+    ~Bench();
+    /// False when the private server did not start.
+    bool Ready() const { return ready_; }
+    const std::filesystem::path& Folder() const { return folder_; }
+    /// What a recorder needs to reach the server.
+    const std::vector<std::string>& ClientEnvironment() const { return clientEnvironment_; }
+
+private:
+    std::filesystem::path folder_;
+    std::unique_ptr<soundtest::PulseServer> server_;
+    std::vector<std::string> clientEnvironment_;
+    bool ready_ = false;
+};
 
 }  // namespace rig

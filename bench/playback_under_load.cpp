@@ -11,9 +11,6 @@
 #include <sndfile.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,11 +22,7 @@
 #include <vector>
 
 #include "listening_rig.h"
-#include "main_dialog.h"
-#include "main_dialog_layout.h"
-#include "messages.h"
 #include "sound_server.h"
-#include "wave_out.h"
 
 namespace {
 
@@ -52,37 +45,15 @@ std::vector<std::int16_t> WriteTone(const std::string& path, long frames) {
     return samples;
 }
 
-class Window {
-public:
-    Window(const std::string& plugins, const std::string& source) : window_(plugins) {
-        SetMessageSink([this](QWidget*, const QString& text) { messages_.push_back(text); });
-        window_.Playback().rateChoice = RATE_44100;
-        window_.Playback().channels = 2;
-        window_.Playback().bits = 16;
-        static_cast<QLineEdit*>(window_.Control(IDC_SOURCE_PATH))->setText(QFile::decodeName(source.c_str()));
-        messages_.clear();
-    }
-    ~Window() { SetMessageSink({}); }
-    void ClickPlay() { static_cast<QPushButton*>(window_.Control(IDC_PLAY))->click(); }
-    bool Playing() const { return window_.CurrentJobState() == JOB_PLAYING; }
-    QStringList& Messages() { return messages_; }
-
-private:
-    CMainDialog window_;
-    QStringList messages_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int plays = argc > 1 ? std::atoi(argv[1]) : 20;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const auto folder = std::filesystem::temp_directory_path() / ("zarevo-playback-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder / "none");
-    std::unique_ptr<soundtest::PulseServer> server;
-    std::vector<std::string> clientEnvironment;
-    if (!UseSoundServer((folder / "pulse").string(), server, clientEnvironment)) return 1;
-    PrepareSoundServerBuffering();  // as the program does at start
+    const Bench bench("zarevo-playback");
+    if (!bench.Ready()) return 1;
+    const std::filesystem::path& folder = bench.Folder();
+    const std::vector<std::string>& clientEnvironment = bench.ClientEnvironment();
     QApplication application(argc, argv);
     const std::string tonePath = (folder / "tone.wav").string();
     const std::vector<std::int16_t> tone = WriteTone(tonePath, 3 * soundtest::kSinkRate);
@@ -155,10 +126,6 @@ int main(int argc, char** argv) {
             recorder.Stop();
             const std::vector<std::int16_t> heard = recorder.Samples();
             stopToSilence.Add(Ms(recorder.ArrivalOf(soundtest::EndOfSound(heard)) - stopped));
-            if (!window.Messages().isEmpty()) {
-                std::printf("messages: %s\n", window.Messages().join(u'|').toStdString().c_str());
-                window.Messages().clear();
-            }
         }
     }
     std::printf("\nplays with a gap >= 1 ms (no plug-ins): %d of %d\n", gapPlays, plays);
@@ -167,7 +134,5 @@ int main(int argc, char** argv) {
     firstSoundDefault.Print("first sound (shipped plug-ins)", 34, "plays");
     started.Print("  of which the click (job started)", 34, "plays");
     stopToSilence.Print("stop to silence (shipped plug-ins)", 34, "plays");
-    server.reset();
-    std::filesystem::remove_all(folder);
     return 0;
 }
