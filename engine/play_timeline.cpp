@@ -57,8 +57,8 @@ void PlayTimeline::DropUnplayed(std::int64_t playedFrames) {
 void PlayTimeline::SkipRunSound(std::int64_t frames) {
     if (runs_.empty()) return;
     Run& run = runs_.back();
+    // The run now starts later in the source; its loop's end stays put.
     run.sourceStart += std::llround(static_cast<double>(frames) * run.sourcePerOutput);
-    run.taken += frames;
 }
 
 void PlayTimeline::SetLoop(bool on, std::int64_t start, std::int64_t end) {

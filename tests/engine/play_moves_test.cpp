@@ -189,4 +189,22 @@ TEST_F(PlayMoves, ASlowChainsRestartLeavesNoSilence) {
     EXPECT_EQ(std::count(first, last, true), 0) << "the old sound plays on while the new run is made";
 }
 
+TEST_F(PlayMoves, ARestartInsideALoopKeepsTheLoopsEnd) {
+    TestPlugin slow{"sleepy"};
+    *slow.Symbol<int>("SleepMilliseconds") = 60;  // the new run's sound starts well past the restart's frame
+    const std::int64_t loopEnd = kRate;
+    engine_.SetLoop(true, 0, loopEnd);
+    StartPlay(2 * kRate, 0, slow);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(engine_.RestartPlay());
+    std::this_thread::sleep_for(1000ms);
+    engine_.SetLoop(false, 0, loopEnd);
+    const std::vector<std::int16_t> captured = WaitForEnd();
+    // The first pass runs on through the restart up to the join at the
+    // loop's end, then the second pass starts at the loop's start.
+    const auto fade = static_cast<std::size_t>(CrossfadeFrames(kRate));
+    EXPECT_EQ(Matching(captured, 0, 0), static_cast<std::size_t>(loopEnd) - fade);
+    EXPECT_GE(Matching(captured, static_cast<std::size_t>(loopEnd), static_cast<std::int64_t>(fade)), fade);
+}
+
 }  // namespace
