@@ -75,14 +75,14 @@ bool CWaveFile::ProduceRunSound(PcmBlock& block) {
     // whole frame has come in. The blocks before a run's first sound are made
     // here at once: queued empty, each would cost a trip through the device
     // before the new sound is heard.
-    std::int64_t taken = 0;
+    std::int64_t fed = 0;
     while (true) {
         const int frames = timeline_.NextBlockFrames();
         if (!producer_.ProduceBlock(source_, frames, format_, plugins_, block)) {
             return false;
         }
-        taken += frames;
-        if (block.length > 0 || !runFresh_ || taken >= std::int64_t{kFirstSoundBlocks} * blockFrames_ ||
+        fed += frames;
+        if (block.length > 0 || !runFresh_ || fed >= std::int64_t{kFirstSoundBlocks} * blockFrames_ ||
             state_.load() == WS_STOPPING_PLAY || seekTarget_.load() >= 0) {
             return true;
         }
